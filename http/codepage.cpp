@@ -1,0 +1,100 @@
+#include "http/codepage.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <cstddef>
+
+namespace tovrel {
+
+namespace {
+
+// One iconv conversion descriptor, closed on every path.
+class Converter {
+  public:
+    Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
+    ~Converter() {
+        if (ok()) iconv_close(cd_);
+    }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+
+    bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+
+    // Converts input; at a sequence the source cannot decode (or the target
+    // cannot encode), writes replacement and skips skipBytes(rest) input bytes.
+    template <class Skip>
+    std::string run(std::string_view input, std::string_view replacement, Skip skipBytes) {
+        std::string out;
+        if (!ok()) return out;
+        out.reserve(input.size() + input.size() / 2 + 16);
+        char* in = const_cast<char*>(input.data());
+        std::size_t inLeft = input.size();
+        char buffer[16384];
+        while (inLeft > 0) {
+            char* dst = buffer;
+            std::size_t dstLeft = sizeof buffer;
+            const std::size_t rc = iconv(cd_, &in, &inLeft, &dst, &dstLeft);
+            out.append(buffer, static_cast<std::size_t>(dst - buffer));
+            if (rc != static_cast<std::size_t>(-1)) continue;
+            if (errno == E2BIG) continue;
+            // EILSEQ or EINVAL (a sequence cut short at the end).
+            out.append(replacement);
+            const std::size_t skip = skipBytes(std::string_view(in, inLeft));
+            in += skip;
+            inLeft -= skip;
+            iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+        }
+        char* dst = buffer;
+        std::size_t dstLeft = sizeof buffer;
+        iconv(cd_, nullptr, nullptr, &dst, &dstLeft);
+        out.append(buffer, static_cast<std::size_t>(dst - buffer));
+        return out;
+    }
+
+  private:
+    iconv_t cd_;
+};
+
+// U+FFFD in UTF-16LE and in UTF-8.
+constexpr std::string_view kWideReplacement{"\xfd\xff", 2};
+constexpr std::string_view kUtf8Replacement{"\xef\xbf\xbd", 3};
+
+std::size_t oneByte(std::string_view) {
+    return 1;
+}
+
+// A UTF-16LE unit, or a surrogate pair when one stands there.
+std::size_t oneWideCharacter(std::string_view rest) {
+    if (rest.size() >= 4) {
+        const auto high = static_cast<unsigned char>(rest[1]);
+        const auto nextHigh = static_cast<unsigned char>(rest[3]);
+        if (high >= 0xD8 && high <= 0xDB && nextHigh >= 0xDC && nextHigh <= 0xDF) return 4;
+    }
+    return rest.size() >= 2 ? 2 : rest.size();
+}
+
+// A code page 936 character: a lead byte takes its trail byte with it.
+std::size_t oneAnsiCharacter(std::string_view rest) {
+    return static_cast<unsigned char>(rest[0]) >= 0x80 && rest.size() >= 2 ? 2 : 1;
+}
+
+}  // namespace
+
+std::string utf8ToWide(std::string_view utf8) {
+    Converter toWide("UTF-16LE", "UTF-8");
+    return toWide.run(utf8, kWideReplacement, oneByte);
+}
+
+std::string utf8ToAnsi(std::string_view utf8) {
+    const std::string wide = utf8ToWide(utf8);
+    Converter toAnsi("CP936", "UTF-16LE");
+    return toAnsi.run(wide, "?", oneWideCharacter);
+}
+
+std::string ansiToUtf8(std::string_view ansi) {
+    Converter toUtf8("UTF-8", "CP936");
+    return toUtf8.run(ansi, kUtf8Replacement, oneAnsiCharacter);
+}
+
+}  // namespace tovrel

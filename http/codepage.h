@@ -1,0 +1,20 @@
+// Conversions between UTF-8, UTF-16LE and code page 936 (Windows' GBK, where
+// U+20AC is the byte 0x80). None of them adds a terminating zero. A character
+// that has no form in the target becomes "?"; a malformed UTF-8 sequence is read
+// as U+FFFD first, so it too becomes "?" in code page 936.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tovrel {
+
+// UTF-8 to UTF-16LE code units, two bytes each.
+std::string utf8ToWide(std::string_view utf8);
+// UTF-8 to code page 936, through UTF-16LE.
+std::string utf8ToAnsi(std::string_view utf8);
+// Code page 936 to UTF-8. A byte sequence that is not code page 936 becomes
+// U+FFFD.
+std::string ansiToUtf8(std::string_view ansi);
+
+}  // namespace tovrel

@@ -1,0 +1,41 @@
+// A shell backend for tests: boxes are plain strings, and every call is counted
+// and recorded, so that a test sees what the core did to the screen.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "shell/api/shell.h"
+
+namespace tovrel::testing {
+
+class RecordingShell : public ShellBackend {
+  public:
+    RecordingShell();
+    ~RecordingShell() override;
+    RecordingShell(const RecordingShell&) = delete;
+    RecordingShell& operator=(const RecordingShell&) = delete;
+
+    std::string getControlText(Control control) override;
+    void setControlText(Control control, std::string_view text) override;
+    void navigateBrowser(Control control, std::string_view url) override;
+    bool setClipboardText(std::string_view text) override;
+    void processEvents() override;
+
+    std::map<Control, std::string> boxes;
+    // Every text written to a box, in order, with the box it went to.
+    std::vector<std::pair<Control, std::string>> writes;
+    std::vector<std::string> navigations;
+    std::string clipboard;
+    bool clipboardAvailable = true;
+    int processEventsCalls = 0;
+    // Runs inside processEvents, as a waiting event would.
+    std::function<void()> onProcessEvents;
+
+  private:
+    ShellBackend* previous_;
+};
+
+}  // namespace tovrel::testing
