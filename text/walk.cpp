@@ -1,5 +1,7 @@
 #include "text/walk.h"
 
+#include <algorithm>
+
 namespace tovrel {
 
 namespace {
@@ -17,22 +19,43 @@ bool equalIgnoringCase(const char* a, const char* b, std::size_t n) {
     return true;
 }
 
-// The first index at or after pos where sought's bytes stand, wherever a
-// character begins or not.
-std::size_t nextCandidate(std::string_view text, std::string_view sought, std::size_t pos,
-                          bool ignoreCase) {
-    if (!ignoreCase) return text.find(sought, pos);
-    if (sought.size() > text.size()) return npos;
-    const char first = foldCase(sought[0]);
-    const std::size_t last = text.size() - sought.size();
-    for (std::size_t i = pos; i <= last; ++i) {
-        if (foldCase(text[i]) == first &&
-            equalIgnoringCase(text.data() + i + 1, sought.data() + 1, sought.size() - 1)) {
-            return i;
+// Yields, in increasing order, the indexes where sought's bytes stand, at a
+// character start or not. Ignoring case, the first byte is looked up in both
+// cases with memchr and the rest compared folded.
+class Candidates {
+  public:
+    Candidates(std::string_view text, std::string_view sought, std::size_t pos, bool ignoreCase)
+        : text_(text), sought_(sought), ignoreCase_(ignoreCase) {
+        if (!ignoreCase_) return;
+        lower_ = foldCase(sought[0]);
+        upper_ = lower_ >= 'a' && lower_ <= 'z' ? static_cast<char>(lower_ - 0x20) : lower_;
+        nextLower_ = text_.find(lower_, pos);
+        nextUpper_ = upper_ == lower_ ? npos : text_.find(upper_, pos);
+    }
+
+    std::size_t next(std::size_t pos) {
+        if (!ignoreCase_) return text_.find(sought_, pos);
+        for (;;) {
+            if (nextLower_ < pos) nextLower_ = text_.find(lower_, pos);
+            if (nextUpper_ < pos && upper_ != lower_) nextUpper_ = text_.find(upper_, pos);
+            const std::size_t p = std::min(nextLower_, nextUpper_);
+            if (p == npos || text_.size() - p < sought_.size()) return npos;
+            if (equalIgnoringCase(text_.data() + p + 1, sought_.data() + 1, sought_.size() - 1)) {
+                return p;
+            }
+            pos = p + 1;
         }
     }
-    return npos;
-}
+
+  private:
+    std::string_view text_;
+    std::string_view sought_;
+    bool ignoreCase_;
+    char lower_ = 0;
+    char upper_ = 0;
+    std::size_t nextLower_ = npos;
+    std::size_t nextUpper_ = npos;
+};
 
 }  // namespace
 
@@ -48,10 +71,11 @@ bool isCharacterStart(std::string_view text, std::size_t known, std::size_t p) {
 
 std::size_t findAtCharacter(std::string_view text, std::string_view sought, std::size_t from,
                             bool ignoreCase) {
+    Candidates candidates(text, sought, from, ignoreCase);
     std::size_t known = from;
     std::size_t pos = from;
     for (;;) {
-        const std::size_t p = nextCandidate(text, sought, pos, ignoreCase);
+        const std::size_t p = candidates.next(pos);
         if (p == npos) return npos;
         if (isCharacterStart(text, known, p)) return p;
         known = p - 1;  // p is a trail byte, so its lead begins a character
