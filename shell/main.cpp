@@ -1,0 +1,5 @@
+#include "shell/application.h"
+
+int main(int, char** argv) {
+    return tovrel::runApplication(argv[0]);
+}
