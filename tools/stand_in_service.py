@@ -14,7 +14,8 @@ line of standard output ("listening on http://HOST:PORT") and written to
 
 For tests only, GET /__stand-in/state answers with JSON: the sessions (share
 page cookie, file id, key, the current code, the image cookie) and every request
-received (method, path, Cookie header, body).
+received (method, path, Cookie header, body); /__stand-in/code gives the last
+code as plain text, and /__stand-in/log the requests as tab-separated lines.
 """
 
 import argparse
@@ -166,6 +167,13 @@ class Service:
         self.requests = []
         self.last_code = ""
 
+    def log_text(self):
+        """The requests, one a line: method, path, Cookie header and body,
+        separated by tabs (bytes as received)."""
+        with self.lock:
+            return "".join("%s\t%s\t%s\t%s\n" % (r["method"], r["path"], r["cookie"], r["body"])
+                           for r in self.requests).encode("latin-1")
+
     def state(self):
         with self.lock:
             return {"sessions": self.sessions, "last_code": self.last_code,
@@ -213,6 +221,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if url.path == "/__stand-in/state":
             body = json.dumps(self.service.state(), ensure_ascii=False).encode("utf-8")
             return self.answer(200, body, "application/json; charset=utf-8")
+        if url.path == "/__stand-in/code":
+            return self.answer(200, self.service.last_code.encode(), "text/plain")
+        if url.path == "/__stand-in/log":
+            return self.answer(200, self.service.log_text(), "text/plain; charset=iso-8859-1")
         self.record()
         if url.path == "/":
             return self.index()
