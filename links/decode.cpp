@@ -42,6 +42,16 @@ constexpr std::array<std::uint8_t, 256> kValues = [] {
     return values;
 }();
 
+// Whether cleaning would leave the text as it is: it holds no blank, no CR
+// and no byte of a two-byte character (whose walk could take a blank along or
+// drop a dangling lead byte).
+bool isAlreadyClean(TextView text) {
+    for (const char c : text) {
+        if (c == ' ' || c == '\r' || static_cast<unsigned char>(c) >= 0x80) return false;
+    }
+    return true;
+}
+
 Text decodedText(TextView base64) {
     return byteSetToText(base64Decode(base64));
 }
@@ -64,7 +74,11 @@ Text stripScheme(TextView link) {
 }
 
 ByteSet base64Decode(TextView text) {
-    const Text clean = replaceSubtext(removeAllSpaces(text), "\r\n", "", true);
+    // Blanks go first, then CR LF pairs. The decoder reads its own copy: a
+    // handler run by processEvents may rewrite the text the caller passed.
+    const Text clean = isAlreadyClean(text)
+                           ? concatText(text)
+                           : replaceSubtext(removeAllSpaces(text), "\r\n", "", true);
     const std::size_t length = clean.size();
     const std::size_t groups = length / 4 + (length % 4 != 0 ? 1 : 0);
 

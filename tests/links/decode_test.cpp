@@ -137,6 +137,8 @@ TEST(Base64Decode, CleanAndUncleanText) {
         {"QU\xa1\xa1JD", "ABC"},
         {" Q U\r\n\r\nJ D \r\n", "ABC"},
         {"   ", ""},
+        // A blank that is the second byte of a two-byte character stays.
+        {"QU\xb0 JD", "\x41\x6c\x00\x24\x30\x00"s},
         {"\r\n", ""},
         // Lower- and upper-case letters are different characters.
         {"qujd", "\xaa\xe8\xdd"},
@@ -277,6 +279,17 @@ TEST(Base64Decode, NestedDecodeInsideProcessEventsDisturbsNeither) {
     for (std::size_t i = 0; i < nested.size(); i += 2) {
         EXPECT_EQ(nested[i], kAddress);
         EXPECT_EQ(nested[i + 1], "\x41\x0f\x40\x41\x42\x43");
+    }
+}
+
+TEST(Base64Decode, CallerTextRewrittenDuringProcessEventsDoesNotChangeTheDecode) {
+    // The text lives where a handler run by processEvents can rewrite it.
+    for (const char* original : {"QUJDQUJDQUJD", "QU JD QUJD\r\nQUJD"}) {
+        SCOPED_TRACE(original);
+        std::string shared = original;
+        RecordingShell shell;
+        shell.onProcessEvents = [&] { shared.assign(4096, '='); };
+        EXPECT_EQ(base64Decode(shared), bytesOf("ABCABCABC"));
     }
 }
 
