@@ -1,0 +1,62 @@
+// Starts tests/http/scripted_server.py as a child process and talks to it over
+// pipes: queue the bytes of the next answers, read back the exact bytes of the
+// requests it received.
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tovrel::testing {
+
+struct ReceivedRequest {
+    std::string kind;  // "plain" or "tls"
+    std::string bytes;
+};
+
+class ScriptedServer {
+  public:
+    ScriptedServer() = default;
+    ~ScriptedServer();
+    ScriptedServer(const ScriptedServer&) = delete;
+    ScriptedServer& operator=(const ScriptedServer&) = delete;
+
+    // Starts the server; with a certificate and key it serves TLS as well.
+    bool start(const std::string& certFile = {}, const std::string& keyFile = {});
+    int plainPort() const { return plainPort_; }
+    int tlsPort() const { return tlsPort_; }
+
+    // The next request is answered with these bytes, then the connection is
+    // closed; with hang it is read and never answered.
+    bool queue(std::string_view answer, bool hang = false);
+    // Forgets queued answers and received requests.
+    bool reset();
+    // The requests received since the last call, waiting up to the deadline
+    // for at least atLeast of them.
+    std::vector<ReceivedRequest> takeRequests(
+        std::size_t atLeast = 0, std::chrono::milliseconds wait = std::chrono::milliseconds(5000));
+
+  private:
+    bool command(const std::string& line);
+    // Reads one line within the deadline; false on timeout or end of output.
+    bool readLine(std::string& line, std::chrono::steady_clock::time_point deadline);
+    void keep(const std::string& line);
+
+    int pid_ = -1;
+    int toServer_ = -1;
+    int fromServer_ = -1;
+    std::string pending_;
+    std::vector<ReceivedRequest> received_;
+    int plainPort_ = 0;
+    int tlsPort_ = 0;
+};
+
+// Makes a test CA and a server certificate for 127.0.0.1 and localhost in
+// directory with openssl. Files: ca.pem, server.pem, server.key.
+bool makeTestCertificates(const std::string& directory);
+
+// An address on 127.0.0.1 that refuses connections: a port bound and released.
+int refusedPort();
+
+}  // namespace tovrel::testing
