@@ -32,11 +32,15 @@ bool globalInit() {
     return ok;
 }
 
-void reportFailure(std::string_view address, std::string_view reason) {
+}  // namespace
+
+void reportRequestFailure(std::string_view address, std::string_view reason) {
     std::fprintf(stderr, "tovrel: request for %.*s failed: %.*s\n",
                  static_cast<int>(address.size()), address.data(), static_cast<int>(reason.size()),
                  reason.data());
 }
+
+namespace {
 
 // A host name or IPv4 address, already lower-cased by the caller.
 bool validHost(std::string_view host) {
@@ -166,7 +170,6 @@ void Request::close() {
 
 Session openSession(std::string_view agent, const std::optional<std::string>& proxyList) {
     if (!globalInit()) {
-        reportFailure("(any address)", "libcurl could not be initialised");
         return {};
     }
     auto data = std::make_unique<SessionData>();
@@ -178,10 +181,7 @@ Session openSession(std::string_view agent, const std::optional<std::string>& pr
 
 Connection connectTo(const Session& session, std::string_view host, int port) {
     if (!session) return {};
-    if (!validHost(host) || port < 0 || port > 65535) {
-        reportFailure(host, "not a host name or address that can be connected to");
-        return {};
-    }
+    if (!validHost(host) || port < 0 || port > 65535) return {};
     auto data = std::make_unique<ConnectionData>();
     data->agent = session.data()->agent;
     data->proxyList = session.data()->proxyList;
@@ -199,13 +199,13 @@ Request openRequest(const Connection& connection, std::string_view verb, std::st
     std::string address = std::string(secure ? "https://" : "http://") + c.host + ":" +
                           std::to_string(port) + escapedObject(object);
     if (version != "HTTP/1.1" || verb.empty()) {
-        reportFailure(address, "unsupported verb or protocol version");
+        reportRequestFailure(address, "unsupported verb or protocol version");
         return {};
     }
     auto data = std::make_unique<RequestData>();
     data->easy = curl_easy_init();
     if (data->easy == nullptr) {
-        reportFailure(address, "libcurl gave no handle");
+        reportRequestFailure(address, "libcurl gave no handle");
         return {};
     }
     data->agent = c.agent;
@@ -327,7 +327,7 @@ bool sendRequest(const Request& request, std::string_view headers,
     r.failed = true;
     r.body.clear();
     r.body.shrink_to_fit();
-    reportFailure(r.address, r.error[0] != '\0' ? r.error : curl_easy_strerror(rc));
+    reportRequestFailure(r.address, r.error[0] != '\0' ? r.error : curl_easy_strerror(rc));
     return false;
 }
 

@@ -75,10 +75,15 @@ class Request {
     std::unique_ptr<RequestData> data_;
 };
 
+// Writes the one line that tells why a request to address failed to standard
+// error.
+void reportRequestFailure(std::string_view address, std::string_view reason);
+
 // A session with an agent string. proxyList absent: direct. Given: entries
 // separated by blanks, each "scheme=host:port" (serving only that scheme's
 // addresses) or "host:port" (serving all); a scheme without an entry goes
-// direct. Null when libcurl cannot be set up.
+// direct. Null when libcurl cannot be set up. Failures of this and of
+// connectTo are left to the caller to report.
 Session openSession(std::string_view agent, const std::optional<std::string>& proxyList);
 
 // A connection to host and port (0: the default port of the request's

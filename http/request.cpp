@@ -68,9 +68,15 @@ std::optional<ByteSet> exchangeOnce(const Text& url, Exchange& x) {
 
     net::Session session = net::openSession(
         agent, x.proxy ? std::optional<std::string>(concatText("http=", *x.proxy)) : std::nullopt);
-    if (!session) return std::nullopt;
+    if (!session) {
+        net::reportRequestFailure(url, "libcurl could not be initialised");
+        return std::nullopt;
+    }
     net::Connection connection = net::connectTo(session, urlHost(url), urlPort(url));
-    if (!connection) return std::nullopt;
+    if (!connection) {
+        net::reportRequestFailure(url, "not a host name or address that can be connected to");
+        return std::nullopt;
+    }
 
     std::uint32_t flags = net::kFlagReload | net::kFlagNeedFile;
     if (x.cookies != nullptr) flags |= net::kFlagNoCookies;
