@@ -318,14 +318,15 @@ TEST_F(HttpRequestTest, OtherRedirects) {
     EXPECT_EQ(body.bytes, "nowhere");
     EXPECT_EQ(server().takeRequests(1).size(), 1u);
 
-    // Automatic: a POST answered by 302 or 303 goes on as a GET without a
+    // Automatic: a POST answered by 301, 302 or 303 goes on as a GET without a
     // body; 307 keeps the POST and its body.
     struct Row {
         std::string status;
         std::string verb;
         std::string body;
     };
-    const Row rows[] = {{"302 Found", "GET", ""},
+    const Row rows[] = {{"301 Moved Permanently", "GET", ""},
+                        {"302 Found", "GET", ""},
                         {"303 See Other", "GET", ""},
                         {"307 Temporary Redirect", "POST", "a=1"}};
     for (const Row& row : rows) {
