@@ -123,21 +123,27 @@ struct ConnectionData {
 
 struct RequestData {
     ~RequestData() {
+        if (multi != nullptr && easy != nullptr && attached) curl_multi_remove_handle(multi, easy);
         if (easy != nullptr) curl_easy_cleanup(easy);
+        if (multi != nullptr) curl_multi_cleanup(multi);
         if (headerList != nullptr) curl_slist_free_all(headerList);
     }
 
     CURL* easy = nullptr;
+    CURLM* multi = nullptr;
+    bool attached = false;
     curl_slist* headerList = nullptr;
     std::string agent;
     std::optional<std::string> proxyList;
     std::string address;
     std::string verb;
     std::uint32_t flags = 0;
-    bool sent = false;
+    bool done = false;
     bool failed = false;
-    std::string body;
-    std::size_t readOffset = 0;
+    // Body bytes received and not read yet; the transfer is driven only
+    // while this is empty, so it holds at most what one step delivers.
+    std::string pending;
+    std::size_t pendingOffset = 0;
     std::string rawHeaders;
     bool haveHeaders = false;
     char error[CURL_ERROR_SIZE] = {};
@@ -220,7 +226,11 @@ namespace {
 
 std::size_t onBody(char* bytes, std::size_t size, std::size_t count, void* user) {
     auto* data = static_cast<RequestData*>(user);
-    data->body.append(bytes, size * count);
+    if (data->pendingOffset == data->pending.size()) {
+        data->pending.clear();
+        data->pendingOffset = 0;
+    }
+    data->pending.append(bytes, size * count);
     return size * count;
 }
 
@@ -237,6 +247,44 @@ std::size_t onHeader(char* bytes, std::size_t size, std::size_t count, void* use
     return size * count;
 }
 
+// Ends the transfer with result; a failure drops what was not read yet and
+// is reported.
+void finish(RequestData& r, CURLcode result) {
+    r.done = true;
+    if (r.attached) {
+        curl_multi_remove_handle(r.multi, r.easy);
+        r.attached = false;
+    }
+    if (result == CURLE_OK) return;
+    r.failed = true;
+    r.pending.clear();
+    r.pending.shrink_to_fit();
+    r.pendingOffset = 0;
+    reportRequestFailure(r.address, r.error[0] != '\0' ? r.error : curl_easy_strerror(result));
+}
+
+// Drives the transfer until body bytes are waiting to be read or it is over.
+void drive(RequestData& r) {
+    while (!r.done && r.pendingOffset == r.pending.size()) {
+        int running = 0;
+        if (curl_multi_perform(r.multi, &running) != CURLM_OK) {
+            finish(r, CURLE_FAILED_INIT);
+            break;
+        }
+        if (running == 0) {
+            CURLcode result = CURLE_FAILED_INIT;
+            int left = 0;
+            while (CURLMsg* message = curl_multi_info_read(r.multi, &left)) {
+                if (message->msg == CURLMSG_DONE) result = message->data.result;
+            }
+            finish(r, result);
+            break;
+        }
+        if (r.pendingOffset != r.pending.size()) break;
+        curl_multi_poll(r.multi, nullptr, 0, 1000, nullptr);
+    }
+}
+
 }  // namespace
 
 bool sendRequest(const Request& request, std::string_view headers,
@@ -244,7 +292,6 @@ bool sendRequest(const Request& request, std::string_view headers,
     if (!request) return false;
     RequestData& r = *request.data();
     CURL* easy = r.easy;
-    r.sent = true;
     const bool secure = (r.flags & kFlagSecure) != 0;
     const bool follow = (r.flags & kFlagNoAutoRedirect) == 0;
     const Settings& s = settings();
@@ -312,34 +359,52 @@ bool sendRequest(const Request& request, std::string_view headers,
         } else {
             curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, r.verb.c_str());
         }
-        curl_easy_setopt(easy, CURLOPT_POSTFIELDS, body->empty() ? "" : body->data());
+        // libcurl keeps its own copy: the transfer outlives this call.
         curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body->size()));
+        curl_easy_setopt(easy, CURLOPT_COPYPOSTFIELDS, body->empty() ? "" : body->data());
     } else if (r.verb == "GET") {
         curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
     } else {
         curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, r.verb.c_str());
     }
 
-    const CURLcode rc = curl_easy_perform(easy);
-    // The transfer is over: nothing that points into the caller's body stays.
-    curl_easy_setopt(easy, CURLOPT_POSTFIELDS, static_cast<const char*>(nullptr));
-    if (rc == CURLE_OK) return true;
-    r.failed = true;
-    r.body.clear();
-    r.body.shrink_to_fit();
-    reportRequestFailure(r.address, r.error[0] != '\0' ? r.error : curl_easy_strerror(rc));
-    return false;
+    // The exchange runs until the answer's body begins (or it ends); the
+    // rest arrives as the body is read.
+    r.multi = curl_multi_init();
+    if (r.multi == nullptr || curl_multi_add_handle(r.multi, easy) != CURLM_OK) {
+        finish(r, CURLE_OUT_OF_MEMORY);
+        return false;
+    }
+    r.attached = true;
+    drive(r);
+    return !r.failed;
 }
 
 int readBlock(const Request& request, char* buffer, int capacity) {
     if (!request || capacity <= 0) return 0;
     RequestData& r = *request.data();
-    const std::size_t left = r.body.size() - r.readOffset;
+    if (r.multi == nullptr) return 0;
+    drive(r);
+    const std::size_t left = r.pending.size() - r.pendingOffset;
     const std::size_t count = std::min(left, static_cast<std::size_t>(capacity));
     if (count == 0) return 0;
-    std::memcpy(buffer, r.body.data() + r.readOffset, count);
-    r.readOffset += count;
+    std::memcpy(buffer, r.pending.data() + r.pendingOffset, count);
+    r.pendingOffset += count;
     return static_cast<int>(count);
+}
+
+std::int64_t expectedBodyLength(const Request& request) {
+    if (!request || request.data()->easy == nullptr) return -1;
+    curl_off_t length = -1;
+    if (curl_easy_getinfo(request.data()->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) !=
+        CURLE_OK) {
+        return -1;
+    }
+    return length;
+}
+
+bool requestFailed(const Request& request) {
+    return request && request.data()->failed;
 }
 
 bool queryRawHeaders(const Request& request, char* buffer, int capacity) {

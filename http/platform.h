@@ -96,17 +96,26 @@ Connection connectTo(const Session& session, std::string_view host, int port);
 Request openRequest(const Connection& connection, std::string_view verb, std::string_view object,
                     std::string_view version, std::uint32_t flags);
 
-// Performs the exchange: sends the header text (lines separated by CR LF) as
-// its lines in its order, beside them only Host, Content-Length for a body and
-// the cookie store's Cookie line, then receives the answer. body absent: no
-// body. False on a failure; the failure is written as one line to standard
-// error, the body then reads empty and the headers are those received.
+// Sends the request: the header text (lines separated by CR LF) as its lines
+// in its order, beside them only Host, Content-Length for a body and the
+// cookie store's Cookie line; body absent: no body. Returns once the answer's
+// body begins or the exchange is over. False on a failure, which is written as
+// one line to standard error; the headers are then those received.
 bool sendRequest(const Request& request, std::string_view headers,
                  std::optional<std::string_view> body);
 
-// Copies up to capacity bytes of the body not read yet into buffer; 0 at the
-// end of the body, on failure and for a request never sent.
+// Copies up to capacity bytes of the body not read yet into buffer, waiting
+// for them to arrive; 0 at the end of the body, on failure and for a request
+// never sent.
 int readBlock(const Request& request, char* buffer, int capacity);
+
+// The answer's Content-Length, or -1 when it has none or is not known yet.
+std::int64_t expectedBodyLength(const Request& request);
+
+// Whether the exchange failed (at sending, or later while the body was read:
+// a timeout, a broken connection, a refused redirect). The body read before
+// the failure is then incomplete.
+bool requestFailed(const Request& request);
 
 // Writes the final response's header text (status line first, lines ended by
 // CR LF, a blank line last) with a terminating zero into buffer when it fits

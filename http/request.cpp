@@ -8,6 +8,10 @@
 
 #include <curl/curl.h>
 
+#include <sys/mman.h>
+
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 
@@ -21,6 +25,11 @@ constexpr int kUtf8Window = 500;
 // How often the routine follows 301 answers itself before it takes the last
 // answer as the result.
 constexpr int kMaxMovedRepeats = 20;
+
+constexpr std::size_t kFirstCapacity = 16 * 1024;
+constexpr std::uintptr_t kHugePage = 2 * 1024 * 1024;
+constexpr std::size_t kHugePageAdviceFrom = 4 * 1024 * 1024;
+constexpr std::int64_t kMostReserved = 256 * 1024 * 1024;
 
 // The parameters of one call, each the caller's variable or a private one.
 struct Exchange {
@@ -57,6 +66,37 @@ void appendDefaultHeaders(Text& headers, TextView url, const Text* cookies) {
         headers.append("\r\nCookie: ");
         headers.append(*cookies);
     }
+}
+
+// Gives body room for capacity bytes in a fresh buffer. A large buffer is
+// asked to be backed by huge pages where the system allows it: filling tens of
+// MiB of small pages costs more than receiving the bytes.
+void growBody(std::string& body, std::size_t capacity) {
+    std::string grown;
+    grown.reserve(capacity);
+    if (capacity >= kHugePageAdviceFrom) {
+        const auto start = reinterpret_cast<std::uintptr_t>(grown.data());
+        const std::uintptr_t first = (start + kHugePage - 1) & ~(kHugePage - 1);
+        const std::uintptr_t last = (start + capacity) & ~(kHugePage - 1);
+        if (last > first) {
+            madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+        }
+    }
+    grown.append(body);
+    body.swap(grown);
+}
+
+void reserveBody(std::string& body, std::int64_t expected) {
+    // A length the server announces is trusted only up to a limit.
+    if (expected > 0 && expected <= kMostReserved)
+        growBody(body, static_cast<std::size_t>(expected));
+}
+
+void appendBlock(std::string& body, const char* block, std::size_t count) {
+    if (body.size() + count > body.capacity()) {
+        growBody(body, std::max({body.capacity() * 2, body.size() + count, kFirstCapacity}));
+    }
+    body.append(block, count);
 }
 
 // Opens, sends, reads and closes one request; the by-reference parameters
@@ -98,12 +138,15 @@ std::optional<ByteSet> exchangeOnce(const Text& url, Exchange& x) {
     // The body grows by appending each block in place, so reading it takes
     // time in proportion to its length.
     ByteSet body;
+    reserveBody(body.bytes, net::expectedBodyLength(request));
     char block[kReadBlock];
     for (;;) {
         const int count = net::readBlock(request, block, kReadBlock);
         if (count == 0) break;
-        body.bytes.append(block, static_cast<std::size_t>(count));
+        appendBlock(body.bytes, block, static_cast<std::size_t>(count));
     }
+    // A request that failed on the way gives no body at all.
+    if (net::requestFailed(request)) body = ByteSet{};
 
     x.rawHeaders = blankText(kRawHeaderCapacity);
     net::queryRawHeaders(request, x.rawHeaders.data(), kRawHeaderCapacity);

@@ -414,7 +414,7 @@ TEST_F(HttpRequestTest, FailedRequestsGiveAnEmptyBodyAndSayWhy) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.url);
         if (row.hang) {
-            ASSERT_TRUE(server().queue("", true));
+            ASSERT_TRUE(server().queueHang());
         }
         Text raw = "untouched";
         Text location;
@@ -431,6 +431,22 @@ TEST_F(HttpRequestTest, FailedRequestsGiveAnEmptyBodyAndSayWhy) {
         EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
         EXPECT_NE(said.find("tovrel: request for "), std::string::npos) << said;
         EXPECT_NE(said.find(row.reason), std::string::npos) << said;
+    }
+
+    // An answer that stops halfway: no body, but the headers that came.
+    const std::string head = "HTTP/1.1 200 OK\r\nSet-Cookie: c=1;\r\nContent-Length: 5000\r\n\r\n";
+    ASSERT_TRUE(server().queue(head + std::string(3000, 'x'), ScriptedServer::After::stall));
+    {
+        Text raw;
+        Text returned;
+        ::testing::internal::CaptureStderr();
+        const ByteSet body = httpRequest(base() + "/half", 0, {}, nullptr, &returned, nullptr,
+                                         nullptr, false, nullptr, std::nullopt, &raw);
+        const std::string said = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(body.bytes, "");
+        EXPECT_EQ(raw, head);
+        EXPECT_EQ(returned, "c=1");
+        EXPECT_NE(said.find("/half failed: "), std::string::npos) << said;
     }
 
     // A host that cannot be connected to at all: nothing is written back.

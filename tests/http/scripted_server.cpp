@@ -126,10 +126,14 @@ bool ScriptedServer::command(const std::string& line) {
     return false;
 }
 
-bool ScriptedServer::queue(std::string_view answer, bool hang) {
+bool ScriptedServer::queue(std::string_view answer, After after) {
     // "-" stands for no bytes at all.
     const std::string hex = answer.empty() ? "-" : toHex(answer);
-    return command("queue " + hex + (hang ? " hang" : " close"));
+    return command("queue " + hex + (after == After::stall ? " stall" : " close"));
+}
+
+bool ScriptedServer::queueHang() {
+    return command("queue - hang");
 }
 
 bool ScriptedServer::reset() {

@@ -27,9 +27,12 @@ class ScriptedServer {
     int plainPort() const { return plainPort_; }
     int tlsPort() const { return tlsPort_; }
 
+    enum class After { close, stall };
     // The next request is answered with these bytes, then the connection is
-    // closed; with hang it is read and never answered.
-    bool queue(std::string_view answer, bool hang = false);
+    // closed, or kept open without another byte (stall).
+    bool queue(std::string_view answer, After after = After::close);
+    // The next request is read and never answered.
+    bool queueHang();
     // Forgets queued answers and received requests.
     bool reset();
     // The requests received since the last call, waiting up to the deadline

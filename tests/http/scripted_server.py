@@ -6,8 +6,9 @@ key, also in TLS. Prints "ports PLAIN TLS" (TLS 0 without a certificate) on
 standard output, then reads commands from standard input, one a line:
 
   queue HEX MODE   ("-" for no bytes) answer the next request (on either port) with the bytes HEX;
-                   MODE "close" closes the connection after them, "hang" reads
-                   the request and never answers.
+                   MODE "close" closes the connection after them, "stall"
+                   keeps it open without sending more, "hang" reads the
+                   request and never answers.
   reset            forget queued answers.
 Each command is confirmed with "ok". Every request received is printed as
 "request PORTKIND HEX" (PORTKIND "plain" or "tls"), with its exact bytes: the
@@ -67,6 +68,9 @@ def serve(conn, kind):
             hanging.append(conn)
             return
         conn.sendall(data)
+        if mode == "stall":
+            hanging.append(conn)
+            return
         try:
             conn.shutdown(socket.SHUT_WR)
         except OSError:
