@@ -1,0 +1,215 @@
+// The share-page and captcha exchanges against the stand-in service on
+// 127.0.0.1, with a recording shell in place of the window. The browser pane's
+// image load is played by fetching the navigated address through the same
+// process-wide cookie store.
+#include "links/exchange.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <thread>
+
+#include "http/request.h"
+#include "shell/api/shell.h"
+#include "tests/support/recording_shell.h"
+#include "text/markers.h"
+
+extern char** environ;
+
+namespace tovrel {
+namespace {
+
+using testing::RecordingShell;
+
+// The stand-in names this file "资料.7z", in code page 936.
+constexpr const char* kQqdlAddress = "http://downloads.example.invalid/1003/\xd7\xca\xc1\xcf.7z";
+
+class StandIn {
+  public:
+    StandIn() {
+        portFile_ = ::testing::TempDir() + "stand_in_port_" + std::to_string(getpid());
+        std::remove(portFile_.c_str());
+        const std::string script = TOVREL_SOURCE_DIR "/tools/stand_in_service.py";
+        const char* argv[] = {"python3",     script.c_str(),    "--port", "0",
+                              "--port-file", portFile_.c_str(), nullptr};
+        if (posix_spawnp(&pid_, "python3", nullptr, nullptr, const_cast<char**>(argv), environ) !=
+            0) {
+            pid_ = -1;
+            return;
+        }
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (std::chrono::steady_clock::now() < deadline) {
+            std::ifstream in(portFile_);
+            if (in >> port_) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+    ~StandIn() {
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            waitpid(pid_, nullptr, 0);
+        }
+        std::remove(portFile_.c_str());
+    }
+    int port() const { return port_; }
+    Text base() const { return "http://127.0.0.1:" + std::to_string(port_); }
+    Text page(const char* name) const { return base() + "/s/" + name; }
+    // The code of the last captcha image, and the requests received so far.
+    Text code() const { return byteSetToText(httpRequest(base() + "/__stand-in/code")); }
+    Text log() const { return byteSetToText(httpRequest(base() + "/__stand-in/log")); }
+    // The last logged request that begins with `start` (method, tab, path), after it.
+    Text lastRequest(TextView start) const {
+        const Text all = log();
+        const int at = findTextReverse(all, concatText("\n", start));
+        return at == -1 ? Text() : textBetween(all, start, "\n", at);
+    }
+
+  private:
+    std::string portFile_;
+    pid_t pid_ = -1;
+    int port_ = 0;
+};
+
+class Exchange : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() { service = new StandIn(); }
+    static void TearDownTestSuite() {
+        delete service;
+        service = nullptr;
+    }
+    void SetUp() override {
+        ASSERT_NE(service->port(), 0) << "the stand-in service did not start";
+        testing::overrideServiceBaseAddress(service->base());
+        currentFileId.clear();
+        currentKey.clear();
+    }
+    void TearDown() override { testing::overrideServiceBaseAddress(""); }
+
+    // Get on the named share page, then the pane's image load.
+    void get(const char* name) {
+        shell.boxes[Control::pageAddressBox] = service->page(name);
+        fetchSharePage();
+        ASSERT_FALSE(shell.navigations.empty());
+        httpRequest(shell.navigations.back());
+    }
+    // Enter with the given captcha; returns the download-address box.
+    Text enter(const Text& captcha) {
+        shell.boxes[Control::captchaBox] = captcha;
+        shell.writes.clear();
+        submitCaptcha();
+        return shell.boxes[Control::downloadAddressBox];
+    }
+
+    static StandIn* service;
+    RecordingShell shell;
+};
+
+StandIn* Exchange::service = nullptr;
+
+TEST_F(Exchange, GetCutsTheValuesAndShowsTheImageAddress) {
+    struct Row {
+        const char* page;
+        Text fileId;
+    };
+    // The key is whatever the page's script carries; the file id is known.
+    const Row rows[] = {
+        {"thunder", "1001"},
+        {"utf8", "1005"},   // a UTF-8 page, converted on arrival
+        {"upper", "1006"},  // markers in capitals
+        {"decoy", "1007"},  // "fid=" mentioned before the script
+    };
+    for (const Row& row : rows) {
+        shell.navigations.clear();
+        shell.boxes[Control::pageAddressBox] = service->page(row.page);
+        fetchSharePage();
+        EXPECT_EQ(currentFileId, row.fileId) << row.page;
+        EXPECT_EQ(currentKey.size(), 8u) << row.page;
+        ASSERT_EQ(shell.navigations.size(), 1u);
+        EXPECT_EQ(shell.navigations[0], service->base() + "/randcodeV2.php?fid=" + row.fileId +
+                                            "&key=" + currentKey + "&rand=0.8889138259165008");
+    }
+    // The page-address box is only read.
+    EXPECT_TRUE(shell.writes.empty());
+}
+
+TEST_F(Exchange, GetWithoutTheScriptOrWithoutAnswerEmptiesTheValues) {
+    const Text failing[] = {service->page("noscript"), "http://127.0.0.1:1/s/thunder", ""};
+    for (const Text& address : failing) {
+        currentFileId = "old";
+        currentKey = "old";
+        shell.navigations.clear();
+        shell.boxes[Control::pageAddressBox] = address;
+        fetchSharePage();
+        EXPECT_EQ(currentFileId, "") << address;
+        EXPECT_EQ(currentKey, "") << address;
+        ASSERT_EQ(shell.navigations.size(), 1u);
+        EXPECT_EQ(shell.navigations[0],
+                  service->base() + "/randcodeV2.php?fid=&key=&rand=0.8889138259165008");
+    }
+}
+
+TEST_F(Exchange, TwoGetsOfOnePageGiveTheIdenticalImageAddress) {
+    get("flashget");
+    get("flashget");
+    ASSERT_EQ(shell.navigations.size(), 2u);
+    EXPECT_EQ(shell.navigations[0], shell.navigations[1]);
+}
+
+TEST_F(Exchange, EnterShowsTheDecodedAddressForEachLinkKind) {
+    struct Row {
+        const char* page;
+        Text address;
+    };
+    const Row rows[] = {
+        {"thunder", "http://downloads.example.invalid/1001/report.zip"},
+        {"flashget", "http://downloads.example.invalid/1002/photos.rar"},
+        {"qqdl", kQqdlAddress},
+        {"plain", "http://downloads.example.invalid/1004/notes.txt"},
+        // The first of two anchors counts.
+        {"twice", "http://downloads.example.invalid/1008/first.zip"},
+    };
+    for (const Row& row : rows) {
+        get(row.page);
+        EXPECT_EQ(enter(service->code()), row.address) << row.page;
+        // The box is emptied first, then written.
+        ASSERT_EQ(shell.writes.size(), 2u);
+        EXPECT_EQ(shell.writes[0].second, "");
+    }
+}
+
+TEST_F(Exchange, PostCarriesTheFormAsTypedAndBothCookies) {
+    get("thunder");
+    const Text code = service->code();
+    EXPECT_NE(enter(code), "");
+    // The image load carried the share page's cookie...
+    EXPECT_NE(findText(service->lastRequest("GET\t/randcodeV2.php"), "sharesid="), -1);
+    // ...and the POST both cookies and the form exactly as built.
+    const Text post = service->lastRequest("POST\t/guest_loginV2.php\t");
+    EXPECT_NE(findText(post, "sharesid="), -1) << post;
+    EXPECT_NE(findText(post, "codesid="), -1) << post;
+    EXPECT_NE(findText(post, "\tfile_id=1001&randcode=" + code + "&Comfirm.x=109&Comfirm.y=40"), -1)
+        << post;
+}
+
+TEST_F(Exchange, WrongCaptchaOrEnterBeforeGetEmptiesTheBox) {
+    // Enter before any Get posts an empty file id and the captcha exactly as typed.
+    shell.boxes[Control::downloadAddressBox] = "http://old.example.invalid/";
+    EXPECT_EQ(enter("1 &2"), "");
+    EXPECT_EQ(shell.writes.size(), 2u);
+    const Text log = service->log();
+    EXPECT_NE(findText(log, "\tfile_id=&randcode=1 &2&Comfirm.x=109&Comfirm.y=40\n"), -1);
+
+    get("plain");
+    EXPECT_NE(enter(service->code()), "");
+    EXPECT_EQ(enter("wrong"), "");
+}
+
+}  // namespace
+}  // namespace tovrel
