@@ -21,13 +21,13 @@ class Converter {
 
     bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
 
-    // Converts input; at a sequence the source cannot decode (or the target
-    // cannot encode), writes replacement and skips skipBytes(rest) input bytes.
-    template <class Skip>
-    std::string run(std::string_view input, std::string_view replacement, Skip skipBytes) {
-        std::string out;
-        if (!ok()) return out;
-        out.reserve(input.size() + input.size() / 2 + 16);
+    // Converts input, handing the output to sink in pieces; at a sequence
+    // the source cannot decode (or the target cannot encode), hands sink the
+    // replacement and skips skipBytes(rest) input bytes. Every piece ends at
+    // a character boundary.
+    template <class Skip, class Sink>
+    void convert(std::string_view input, std::string_view replacement, Skip skipBytes, Sink sink) {
+        if (!ok()) return;
         char* in = const_cast<char*>(input.data());
         std::size_t inLeft = input.size();
         char buffer[16384];
@@ -35,11 +35,12 @@ class Converter {
             char* dst = buffer;
             std::size_t dstLeft = sizeof buffer;
             const std::size_t rc = iconv(cd_, &in, &inLeft, &dst, &dstLeft);
-            out.append(buffer, static_cast<std::size_t>(dst - buffer));
+            if (dst != buffer)
+                sink(std::string_view(buffer, static_cast<std::size_t>(dst - buffer)));
             if (rc != static_cast<std::size_t>(-1)) continue;
             if (errno == E2BIG) continue;
             // EILSEQ or EINVAL (a sequence cut short at the end).
-            out.append(replacement);
+            sink(replacement);
             const std::size_t skip = skipBytes(std::string_view(in, inLeft));
             in += skip;
             inLeft -= skip;
@@ -48,7 +49,16 @@ class Converter {
         char* dst = buffer;
         std::size_t dstLeft = sizeof buffer;
         iconv(cd_, nullptr, nullptr, &dst, &dstLeft);
-        out.append(buffer, static_cast<std::size_t>(dst - buffer));
+        if (dst != buffer) sink(std::string_view(buffer, static_cast<std::size_t>(dst - buffer)));
+    }
+
+    template <class Skip>
+    std::string run(std::string_view input, std::string_view replacement, Skip skipBytes) {
+        std::string out;
+        if (!ok()) return out;
+        out.reserve(input.size() + input.size() / 2 + 16);
+        convert(input, replacement, skipBytes,
+                [&out](std::string_view piece) { out.append(piece); });
         return out;
     }
 
@@ -87,9 +97,20 @@ std::string utf8ToWide(std::string_view utf8) {
 }
 
 std::string utf8ToAnsi(std::string_view utf8) {
-    const std::string wide = utf8ToWide(utf8);
+    // UTF-16LE pieces go on to code page 936 as they come, so no copy of the
+    // whole text in UTF-16 is made. The result is never longer than the input:
+    // each character, and each malformed byte, takes no more bytes in code
+    // page 936 than in UTF-8.
+    Converter toWide("UTF-16LE", "UTF-8");
     Converter toAnsi("CP936", "UTF-16LE");
-    return toAnsi.run(wide, "?", oneWideCharacter);
+    std::string out;
+    if (!toWide.ok() || !toAnsi.ok()) return out;
+    out.reserve(utf8.size());
+    toWide.convert(utf8, kWideReplacement, oneByte, [&](std::string_view wide) {
+        toAnsi.convert(wide, "?", oneWideCharacter,
+                       [&out](std::string_view ansi) { out.append(ansi); });
+    });
+    return out;
 }
 
 std::string ansiToUtf8(std::string_view ansi) {

@@ -35,6 +35,25 @@ TEST(Codepage, Utf8ToAnsi) {
     }
 }
 
+TEST(Codepage, LongTextsConvertAcrossInternalBuffers) {
+    // Pieces of 1 to 4 UTF-8 bytes and a malformed byte, repeated far past any
+    // buffer the conversion works through.
+    const std::string piece =
+        "\xe6\xb1\x89"
+        "a\x80\xf0\x9f\x98\x80\xc3\xa9";
+    const std::string ansiPiece =
+        "\xba\xba"
+        "a??\xa8\xa6";
+    std::string utf8;
+    std::string ansi;
+    for (int i = 0; i < 50000; ++i) {
+        utf8 += piece;
+        ansi += ansiPiece;
+    }
+    EXPECT_EQ(utf8ToAnsi(utf8), ansi);
+    EXPECT_EQ(utf8ToAnsi(utf8 + "\xe6\xb1"), ansi + "??");
+}
+
 TEST(Codepage, Utf8ToWideAndBack) {
     EXPECT_EQ(utf8ToWide(""), "");
     EXPECT_EQ(utf8ToWide("A\xe2\x82\xac"), std::string("A\0\xac\x20", 4));
