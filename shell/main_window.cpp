@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QTextEdit>
 #include <QTimer>
+#include <QWebEngineProfile>
 
 #include "shell/handlers.h"
 #include "shell/key_codes.h"
@@ -96,7 +97,13 @@ void BrowserPane::startEngine() {
     if (engineStarted_) return;
     engineStarted_ = true;
     // Creating the page starts the engine; it loads nothing.
-    page();
+    cookies_ = std::make_unique<CookieBridge>(page()->profile());
+}
+
+void BrowserPane::navigate(const QUrl& url) {
+    startEngine();
+    cookies_->shareStoreWithPane();
+    load(url);
 }
 
 void BrowserPane::paintEvent(QPaintEvent* event) {

@@ -4,6 +4,10 @@
 #include <QWebEngineView>
 #include <QWidget>
 
+#include <memory>
+
+#include "shell/cookie_bridge.h"
+
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -13,17 +17,21 @@ namespace tovrel {
 
 // The browser pane: a bare web view inside a plain one-pixel border. Its engine
 // starts on the first navigation or on startEngine(), whichever comes first.
+// From then on its cookies and the HTTP client's are one cookie session.
 class BrowserPane : public QWebEngineView {
   public:
     explicit BrowserPane(QWidget* parent);
     void startEngine();
     bool engineStarted() const { return engineStarted_; }
+    // Starts a plain navigation, with the HTTP client's cookies handed over first.
+    void navigate(const QUrl& url);
 
   protected:
     void paintEvent(QPaintEvent* event) override;
 
   private:
     bool engineStarted_ = false;
+    std::unique_ptr<CookieBridge> cookies_;
 };
 
 class MainWindow : public QWidget {

@@ -116,8 +116,7 @@ void QtShellBackend::navigateBrowser(Control control, std::string_view url) {
     if (!window_ || control != Control::browserPane) return;
     // A plain navigation: no flags, no target frame, no post data, no headers.
     // It returns at once; the pane loads while events are processed.
-    window_->browserPane()->startEngine();
-    window_->browserPane()->load(QUrl(textToQString(url), QUrl::TolerantMode));
+    window_->browserPane()->navigate(QUrl(textToQString(url), QUrl::TolerantMode));
 }
 
 bool QtShellBackend::setClipboardText(std::string_view text) {

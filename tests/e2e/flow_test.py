@@ -39,13 +39,16 @@ def fail(message):
     sys.exit(1)
 
 
-def wait_for(what, condition, seconds=30.0):
+def wait_for(what, condition, seconds=30.0, on_timeout=None):
     deadline = time.monotonic() + seconds
     while time.monotonic() < deadline:
         value = condition()
         if value:
             return value
         time.sleep(0.05)
+    if on_timeout is not None:
+        on_timeout()
+    subprocess.run(["import", "-window", "root", "/tmp/tovrel-flow-failure.png"])
     fail("timed out waiting for " + what)
 
 
@@ -91,7 +94,7 @@ def set_clipboard(text):
 class Window:
     def __init__(self, binary):
         self.process = subprocess.Popen([binary])
-        self.id = wait_for("the window", lambda: xdotool("search", "--name", "^%s$" % TITLE)
+        self.id = wait_for("the window", lambda: xdotool("search", "--onlyvisible", "--name", "^%s$" % TITLE)
                            .split("\n")[0])
 
     def click(self, point):
@@ -120,7 +123,8 @@ def one_flow(window, service, page, code_override=None):
     window.type_into(PAGE_BOX, service.base + "/s/" + page)
     window.click(GET_BUTTON)
     wait_for("the captcha image request",
-             lambda: len(service.requests("GET", "/randcodeV2.php")) > images_before)
+             lambda: len(service.requests("GET", "/randcodeV2.php")) > images_before,
+             on_timeout=lambda: print("requests so far: %r" % service.log()))
     image = service.requests("GET", "/randcodeV2.php")[-1]
     share_cookie = [r for r in service.requests("GET", "/s/" + page)][-1]
     code = wait_for("the captcha code", lambda: service.get("/__stand-in/code"))
