@@ -13,6 +13,7 @@ the image's, and that closing the window ends the program with status 0.
 """
 
 import os
+import re
 import subprocess
 import sys
 import time
@@ -97,8 +98,22 @@ class Window:
         self.id = wait_for("the window", lambda: xdotool("search", "--onlyvisible", "--name", "^%s$" % TITLE)
                            .split("\n")[0])
 
+        # The window manager frames and places the window after it is mapped;
+        # clicks only land where meant once that has happened.
+        wait_for("the window manager's frame", lambda: "=" in subprocess.run(
+            ["xprop", "-id", self.id, "_NET_FRAME_EXTENTS"], capture_output=True,
+            text=True).stdout)
+
     def click(self, point):
-        xdotool("mousemove", "--window", self.id, str(point[0]), str(point[1]), "click", "1")
+        # Qt may replace the native window once the browser engine starts, so
+        # the window is looked up again for every click.
+        self.id = wait_for("the window", lambda: xdotool(
+            "search", "--onlyvisible", "--name", "^%s$" % TITLE).split("\n")[0])
+        info = subprocess.run(["xwininfo", "-id", self.id], capture_output=True,
+                              text=True).stdout
+        left = int(re.search(r"Absolute upper-left X:\s+(-?\d+)", info).group(1))
+        top = int(re.search(r"Absolute upper-left Y:\s+(-?\d+)", info).group(1))
+        xdotool("mousemove", "--sync", str(left + point[0]), str(top + point[1]), "click", "1")
 
     def type_into(self, point, text):
         self.click(point)
@@ -115,6 +130,13 @@ class Window:
         self.click(COPY_BUTTON)
         return wait_for("Copy", lambda: (lambda c: c is not None and c != sentinel and [c])(
             clipboard()))[0]
+
+
+def start_window_manager():
+    wm = subprocess.Popen(["openbox"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    wait_for("the window manager", lambda: subprocess.run(
+        ["wmctrl", "-m"], capture_output=True).returncode == 0)
+    return wm
 
 
 def one_flow(window, service, page, code_override=None):
@@ -139,7 +161,7 @@ def one_flow(window, service, page, code_override=None):
 def main():
     binary, script, host = sys.argv[1:4]
     service = StandIn(script, host)
-    wm = subprocess.Popen(["openbox"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    wm = start_window_manager()
     window = None
     failures = 0
     try:
