@@ -45,8 +45,9 @@ void fetchSharePage() {
     const Text segment = textBetween(page, kScriptStart, kScriptEnd);
     currentFileId = textBetween(segment, "fid=", "&");
     currentKey = textBetween(segment, "key=", "&");
-    const Text imageAddress = concatText(concatText(serviceBaseAddress(), "/randcodeV2.php?fid="),
-                                         currentFileId, "&key=", currentKey, kRandTail);
+    const Text imageAddress =
+        concatText(serviceBaseAddress(), "/randcodeV2.php?fid=", currentFileId, "&key=", currentKey,
+                   kRandTail);
     navigateBrowser(Control::browserPane, imageAddress);
 }
 

@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <cstddef>
-#include <limits>
 #include <new>
 
 #include "shell/api/shell.h"
