@@ -22,7 +22,7 @@
 #include <thread>
 #include <vector>
 
-#include "http/codepage.h"
+#include "base/codepage.h"
 #include "http/request.h"
 
 extern char** environ;

@@ -1,6 +1,6 @@
 #include "http/request.h"
 
-#include "http/codepage.h"
+#include "base/codepage.h"
 #include "http/cookies.h"
 #include "http/platform.h"
 #include "http/urls.h"

@@ -4,8 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "shell/api/shell.h"
-#include "text/storage.h"
+#include "links/screen.h"
+#include "base/storage.h"
 
 namespace tovrel {
 

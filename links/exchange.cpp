@@ -2,8 +2,10 @@
 
 #include "http/request.h"
 #include "links/decode.h"
-#include "shell/api/shell.h"
+#include "links/screen.h"
 #include "text/markers.h"
+
+#include <cstdlib>
 
 #ifndef TOVREL_SERVICE_HOST
 #error "TOVREL_SERVICE_HOST names the service's host; the build sets it"
@@ -23,20 +25,52 @@ constexpr TextView kLinkEnd = "\" id=\"thunder_downurl\"";
 constexpr TextView kRandTail = "&rand=0.8889138259165008";
 constexpr TextView kFormTail = "&Comfirm.x=109&Comfirm.y=40";
 
-Text& baseOverride() {
-    static Text base;
-    return base;
+Text& hostOverride() {
+    static Text host;
+    return host;
 }
+
+bool isHostCharacter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+           c == '.' || c == '-' || c == '_';
+}
+
+// "host" or "host:port": a host name or IPv4 address, and a port from 1 to
+// 65535 without a sign or leading zeros.
+bool isHostAndPort(TextView text) {
+    const std::size_t colon = text.find(':');
+    const TextView host = text.substr(0, colon);
+    if (host.empty() || host.size() > 253) return false;
+    for (const char c : host)
+        if (!isHostCharacter(c)) return false;
+    if (colon == TextView::npos) return true;
+    const TextView port = text.substr(colon + 1);
+    if (port.empty() || port.size() > 5 || port.front() == '0') return false;
+    long value = 0;
+    for (const char c : port) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + (c - '0');
+    }
+    return value <= 65535;
+}
+
+bool exitStepDone = false;
+int exitStepCount = 0;
 
 }  // namespace
 
+std::string currentFileId;
+std::string currentKey;
+
 Text serviceBaseAddress() {
-    if (!baseOverride().empty()) return baseOverride();
-    return concatText("http://", TOVREL_SERVICE_HOST);
+    return concatText("http://", hostOverride().empty() ? TextView(TOVREL_SERVICE_HOST)
+                                                        : TextView(hostOverride()));
 }
 
-void testing::overrideServiceBaseAddress(TextView base) {
-    baseOverride() = Text(base);
+bool setServiceHost(TextView hostAndPort) {
+    if (!hostAndPort.empty() && !isHostAndPort(hostAndPort)) return false;
+    hostOverride() = Text(hostAndPort);
+    return true;
 }
 
 void fetchSharePage() {
@@ -60,6 +94,22 @@ void submitCaptcha() {
     const Text address = decodeDownloadLink(link);
     setControlText(Control::downloadAddressBox, "");
     setControlText(Control::downloadAddressBox, address);
+}
+
+void registerExitStep() {
+    std::atexit(releaseSessionValues);
+}
+
+void releaseSessionValues() {
+    if (exitStepDone) return;
+    exitStepDone = true;
+    ++exitStepCount;
+    if (!currentFileId.empty()) std::string().swap(currentFileId);
+    if (!currentKey.empty()) std::string().swap(currentKey);
+}
+
+int exitStepRuns() {
+    return exitStepCount;
 }
 
 }  // namespace tovrel

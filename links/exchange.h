@@ -1,14 +1,22 @@
-// The two exchanges with the file-sharing service, run by the window's Get and
-// Enter handlers.
+// The two exchanges with the file-sharing service, run by a front end's Get
+// and Enter actions, and the session values they keep between the two.
 #pragma once
+
+#include <string>
 
 #include "text/text.h"
 
 namespace tovrel {
 
-// "http://" and the service's host (with an optional ":port"), fixed when the
-// program is built; no trailing slash.
+// "http://" and the service's host (with an optional ":port"); no trailing
+// slash. The host is the one the program was built for unless setServiceHost
+// gave another.
 Text serviceBaseAddress();
+
+// Makes the exchanges use hostAndPort ("host" or "host:port") from now on;
+// the empty text restores the built-in host. False, changing nothing, when the
+// text is not a host name or address with an optional port from 1 to 65535.
+bool setServiceHost(TextView hostAndPort);
 
 // Fetches the share page named in the page-address box, keeps its file
 // identifier and key, and shows the captcha image in the browser pane. Every
@@ -20,10 +28,19 @@ void fetchSharePage();
 // (empty when there is none).
 void submitCaptcha();
 
-namespace testing {
-// Points the exchanges at another host for the length of a test; an empty
-// text restores the built-in one.
-void overrideServiceBaseAddress(TextView base);
-}  // namespace testing
+// --- session values and the exit step ---------------------------------------
+
+// The file identifier and key cut from the last share page. Written only by
+// fetchSharePage; empty until the first Get.
+extern std::string currentFileId;
+extern std::string currentKey;
+
+// Registers releaseSessionValues to run once when the process exits normally.
+// A front end registers it first, before anything else is set up.
+void registerExitStep();
+// Releases the session values; runs at most once per process.
+void releaseSessionValues();
+// How many times the exit step has run (0 or 1).
+int exitStepRuns();
 
 }  // namespace tovrel

@@ -7,10 +7,12 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
-#include "shell/api/shell.h"
+#include "base/fatal.h"
+#include "links/exchange.h"
 #include "shell/main_window.h"
-#include "shell/qt_shell.h"
+#include "shell/qt_screen.h"
 
 namespace tovrel {
 
@@ -42,7 +44,7 @@ void prepareBrowserEnvironment() {
         setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
 }
 
-int runApplication(const char* programPath) {
+int runApplication(const char* programPath, WindowActions actions) {
     registerExitStep();
     prepareBrowserEnvironment();
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
@@ -57,8 +59,8 @@ int runApplication(const char* programPath) {
 
     int status = 0;
     {
-        MainWindow window;
-        QtShellBackend backend(&window);
+        MainWindow window(std::move(actions));
+        QtScreenPort backend(&window);
         window.move(startPosition(screen->geometry()));
         window.show();
         windowUp = true;

@@ -2,13 +2,12 @@
 
 #include <string>
 
-#include "links/exchange.h"
-#include "shell/api/shell.h"
+#include "links/screen.h"
 
 namespace tovrel {
 
-void onGetClicked() {
-    fetchSharePage();
+void onGetClicked(const WindowActions& actions) {
+    if (actions.get) actions.get();
 }
 
 void onClearClicked() {
@@ -20,9 +19,9 @@ void onCopyClicked() {
     setClipboardText(address);
 }
 
-void onCaptchaKeyReleased(int keyCode, int /*modifiers*/) {
+void onCaptchaKeyReleased(int keyCode, int /*modifiers*/, const WindowActions& actions) {
     if (keyCode != kEnterKeyCode) return;
-    submitCaptcha();
+    if (actions.enter) actions.enter();
     setControlText(Control::captchaBox, "");
 }
 

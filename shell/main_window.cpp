@@ -11,7 +11,6 @@
 #include <QWebEngineProfile>
 
 #include "shell/handlers.h"
-#include "shell/key_codes.h"
 
 namespace tovrel {
 
@@ -85,6 +84,20 @@ QLineEdit* makeLineBox(QWidget* parent, const char* name, const QRect& geometry,
     return box;
 }
 
+// The handlers take a key as its virtual-key code; of those, only Enter's
+// (main block and keypad alike) means anything to them.
+int virtualKeyCode(const QKeyEvent& event) {
+    const int key = event.key();
+    return key == Qt::Key_Return || key == Qt::Key_Enter ? kEnterKeyCode : 0;
+}
+
+// Ctrl, Shift and Alt as the bits 1, 2 and 4.
+int modifierBits(Qt::KeyboardModifiers modifiers) {
+    return (modifiers.testFlag(Qt::ControlModifier) ? 1 : 0) |
+           (modifiers.testFlag(Qt::ShiftModifier) ? 2 : 0) |
+           (modifiers.testFlag(Qt::AltModifier) ? 4 : 0);
+}
+
 }  // namespace
 
 BrowserPane::BrowserPane(QWidget* parent) : QWebEngineView(parent) {
@@ -113,7 +126,7 @@ void BrowserPane::paintEvent(QPaintEvent* event) {
     painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 
-MainWindow::MainWindow() : QWidget(nullptr) {
+MainWindow::MainWindow(WindowActions actions) : QWidget(nullptr), actions_(std::move(actions)) {
     setObjectName(QString());  // its name in the window definition is empty
     setWindowTitle(QStringLiteral("Tovrel  Beta v1.0"));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -182,7 +195,7 @@ MainWindow::MainWindow() : QWidget(nullptr) {
     clearButton->raise();
     copyButton->raise();
 
-    connect(getButton, &QPushButton::clicked, this, [] { onGetClicked(); });
+    connect(getButton, &QPushButton::clicked, this, [this] { onGetClicked(actions_); });
     connect(clearButton, &QPushButton::clicked, this, [] { onClearClicked(); });
     connect(copyButton, &QPushButton::clicked, this, [] { onCopyClicked(); });
     captchaBox_->installEventFilter(this);
@@ -193,7 +206,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
         const auto* key = static_cast<QKeyEvent*>(event);
         // Holding a key sends repeated releases; only the real one counts.
         if (!key->isAutoRepeat())
-            onCaptchaKeyReleased(virtualKeyCode(*key), modifierBits(key->modifiers()));
+            onCaptchaKeyReleased(virtualKeyCode(*key), modifierBits(key->modifiers()), actions_);
     }
     // The box goes on with the key's ordinary processing.
     return QWidget::eventFilter(watched, event);

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "shell/cookie_bridge.h"
+#include "shell/handlers.h"
 
 class QLabel;
 class QLineEdit;
@@ -43,7 +44,7 @@ class MainWindow : public QWidget {
     static constexpr int kOuterWidth = 428;
     static constexpr int kOuterHeight = 314;
 
-    MainWindow();
+    explicit MainWindow(WindowActions actions = {});
 
     QLineEdit* pageAddressBox() const { return pageAddressBox_; }
     QTextEdit* downloadAddressBox() const { return downloadAddressBox_; }
@@ -59,6 +60,7 @@ class MainWindow : public QWidget {
     QTextEdit* downloadAddressBox_ = nullptr;
     QLineEdit* captchaBox_ = nullptr;
     BrowserPane* browserPane_ = nullptr;
+    WindowActions actions_;
     bool painted_ = false;
 };
 

@@ -5,7 +5,7 @@
 #include <optional>
 #include <vector>
 
-#include "http/codepage.h"
+#include "base/codepage.h"
 
 namespace tovrel {
 

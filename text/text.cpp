@@ -4,8 +4,8 @@
 #include <cstddef>
 #include <new>
 
-#include "shell/api/shell.h"
-#include "text/storage.h"
+#include "base/fatal.h"
+#include "base/storage.h"
 #include "text/walk.h"
 
 namespace tovrel {

@@ -13,9 +13,8 @@
 #include <string_view>
 #include <vector>
 
-#include "http/codepage.h"
+#include "base/codepage.h"
 #include "links/decode.h"
-#include "shell/api/shell.h"
 
 namespace {
 
@@ -33,16 +32,6 @@ constexpr std::string_view kHelp =
     "\n"
     "Exit status: 0 when every link gave an address, 1 when at least one gave\n"
     "none, 2 on a usage error.\n";
-
-// The screen of a program without a window: processEvents has nothing to run.
-class QuietShell final : public tovrel::ShellBackend {
-  public:
-    std::string getControlText(tovrel::Control) override { return {}; }
-    void setControlText(tovrel::Control, std::string_view) override {}
-    void navigateBrowser(tovrel::Control, std::string_view) override {}
-    bool setClipboardText(std::string_view) override { return false; }
-    void processEvents() override {}
-};
 
 void write(std::string_view text, std::FILE* to) {
     std::fwrite(text.data(), 1, text.size(), to);
@@ -92,9 +81,6 @@ int main(int argc, char** argv) {
         }
     }
 
-    QuietShell quiet;
-    tovrel::installShellBackend(&quiet);
-
     Decoder decoder(raw);
     if (!links.empty()) {
         for (const std::string_view link : links) decoder.run(link);
@@ -106,6 +92,5 @@ int main(int argc, char** argv) {
             decoder.run(line);
         }
     }
-    tovrel::installShellBackend(nullptr);
     return decoder.allGaveAddresses() ? 0 : 1;
 }

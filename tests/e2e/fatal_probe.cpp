@@ -3,17 +3,12 @@
 #include "shell/application.h"
 #include "text/text.h"
 
-namespace tovrel {
-
-void fetchSharePage() {
-    const TextArray empty;
-    (void)empty.member(1);
-}
-
-void submitCaptcha() {}
-
-}  // namespace tovrel
-
 int main(int, char** argv) {
-    return tovrel::runApplication(argv[0]);
+    tovrel::WindowActions actions;
+    actions.get = [] {
+        const tovrel::TextArray empty;
+        (void)empty.member(1);
+    };
+    actions.enter = [] {};
+    return tovrel::runApplication(argv[0], actions);
 }

@@ -16,8 +16,8 @@
 namespace tovrel {
 namespace {
 
-using testing::ReceivedRequest;
-using testing::ScriptedServer;
+using fakes::ReceivedRequest;
+using fakes::ScriptedServer;
 
 // A complete answer: status line, the given header lines (each ended by CR
 // LF), Content-Length, and the body.
@@ -41,7 +41,7 @@ class HttpRequestTest : public ::testing::Test {
     static void SetUpTestSuite() {
         char pattern[] = "/tmp/tovrel-http-test-XXXXXX";
         directory_ = new std::string(mkdtemp(pattern));
-        ASSERT_TRUE(testing::makeTestCertificates(*directory_));
+        ASSERT_TRUE(fakes::makeTestCertificates(*directory_));
         server_ = new ScriptedServer;
         ASSERT_TRUE(server_->start(*directory_ + "/server.pem", *directory_ + "/server.key"));
     }
@@ -407,7 +407,7 @@ TEST_F(HttpRequestTest, FailedRequestsGiveAnEmptyBodyAndSayWhy) {
         std::string reason;  // a part of libcurl's reason
     };
     const Row rows[] = {
-        {"http://127.0.0.1:" + std::to_string(testing::refusedPort()) + "/r", false, "onnect"},
+        {"http://127.0.0.1:" + std::to_string(fakes::refusedPort()) + "/r", false, "onnect"},
         {"http://tovrel-no-such-host.invalid/r", false, "resolve"},
         {base() + "/hang", true, "too slow"},
     };

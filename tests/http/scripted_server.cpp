@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <sstream>
 
-namespace tovrel::testing {
+namespace tovrel::fakes {
 
 namespace {
 
@@ -183,4 +183,4 @@ int refusedPort() {
     return ntohs(address.sin_port);
 }
 
-}  // namespace tovrel::testing
+}  // namespace tovrel::fakes

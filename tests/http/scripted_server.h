@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-namespace tovrel::testing {
+namespace tovrel::fakes {
 
 struct ReceivedRequest {
     std::string kind;  // "plain" or "tls"
@@ -62,4 +62,4 @@ bool makeTestCertificates(const std::string& directory);
 // An address on 127.0.0.1 that refuses connections: a port bound and released.
 int refusedPort();
 
-}  // namespace tovrel::testing
+}  // namespace tovrel::fakes

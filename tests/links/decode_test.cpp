@@ -8,12 +8,12 @@
 #include <string_view>
 #include <vector>
 
-#include "tests/support/recording_shell.h"
+#include "tests/support/recording_screen.h"
 
 namespace tovrel {
 namespace {
 
-using testing::RecordingShell;
+using fakes::RecordingScreen;
 
 ByteSet bytesOf(std::string_view bytes) {
     return ByteSet{std::string(bytes)};
@@ -240,19 +240,19 @@ TEST(Base64Decode, ProcessEventsOncePerGroup) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.text.substr(0, 20));
-        RecordingShell shell;
+        RecordingScreen shell;
         base64Decode(row.text);
         EXPECT_EQ(shell.processEventsCalls, row.groups);
     }
 
     // A flashget link is decoded twice: whole, and its part before "&".
-    RecordingShell shell;
+    RecordingScreen shell;
     EXPECT_EQ(decodeDownloadLink("flashget://" + kFlashgetBase64 + "&abc"), kAddress);
     EXPECT_EQ(shell.processEventsCalls, 17 + 16);
 }
 
 TEST(Base64Decode, NestedDecodeInsideProcessEventsDisturbsNeither) {
-    RecordingShell shell;
+    RecordingScreen shell;
     std::vector<std::string> nested;
     bool inside = false;
     shell.onProcessEvents = [&] {
@@ -287,7 +287,7 @@ TEST(Base64Decode, CallerTextRewrittenDuringProcessEventsDoesNotChangeTheDecode)
     for (const char* original : {"QUJDQUJDQUJD", "QU JD QUJD\r\nQUJD"}) {
         SCOPED_TRACE(original);
         std::string shared = original;
-        RecordingShell shell;
+        RecordingScreen shell;
         shell.onProcessEvents = [&] { shared.assign(4096, '='); };
         EXPECT_EQ(base64Decode(shared), bytesOf("ABCABCABC"));
     }

@@ -17,8 +17,8 @@
 #include <thread>
 
 #include "http/request.h"
-#include "shell/api/shell.h"
-#include "tests/support/recording_shell.h"
+#include "links/screen.h"
+#include "tests/support/recording_screen.h"
 #include "text/markers.h"
 
 extern char** environ;
@@ -26,7 +26,7 @@ extern char** environ;
 namespace tovrel {
 namespace {
 
-using testing::RecordingShell;
+using fakes::RecordingScreen;
 
 // The stand-in names this file "资料.7z", in code page 936.
 constexpr const char* kQqdlAddress = "http://downloads.example.invalid/1003/\xd7\xca\xc1\xcf.7z";
@@ -86,11 +86,11 @@ class Exchange : public ::testing::Test {
     }
     void SetUp() override {
         ASSERT_NE(service->port(), 0) << "the stand-in service did not start";
-        testing::overrideServiceBaseAddress(service->base());
+        ASSERT_TRUE(setServiceHost("127.0.0.1:" + std::to_string(service->port())));
         currentFileId.clear();
         currentKey.clear();
     }
-    void TearDown() override { testing::overrideServiceBaseAddress(""); }
+    void TearDown() override { setServiceHost(""); }
 
     // Get on the named share page, then the pane's image load.
     void get(const char* name) {
@@ -108,7 +108,7 @@ class Exchange : public ::testing::Test {
     }
 
     static StandIn* service;
-    RecordingShell shell;
+    RecordingScreen shell;
 };
 
 StandIn* Exchange::service = nullptr;
@@ -209,6 +209,34 @@ TEST_F(Exchange, WrongCaptchaOrEnterBeforeGetEmptiesTheBox) {
     get("plain");
     EXPECT_NE(enter(service->code()), "");
     EXPECT_EQ(enter("wrong"), "");
+}
+
+}  // namespace
+}  // namespace tovrel
+
+namespace tovrel {
+namespace {
+
+TEST(ServiceHost, AcceptsHostsWithAnOptionalPortAndRejectsTheRest) {
+    struct Row {
+        const char* given;
+        bool accepted;
+    };
+    constexpr Row kRows[] = {
+        {"share.example.com", true}, {"127.0.0.1:8080", true}, {"host:65535", true},
+        {"host:0", false},           {"host:65536", false},    {"host:08", false},
+        {"host:", false},            {":80", false},           {"host/x", false},
+        {"http://host", false},      {"ho st", false},         {"host:80:81", false},
+    };
+    for (const Row& row : kRows) {
+        ASSERT_TRUE(setServiceHost("before.example"));
+        EXPECT_EQ(setServiceHost(row.given), row.accepted) << row.given;
+        EXPECT_EQ(serviceBaseAddress(),
+                  concatText("http://", row.accepted ? row.given : "before.example"))
+            << row.given;
+    }
+    ASSERT_TRUE(setServiceHost(""));
+    EXPECT_EQ(serviceBaseAddress(), concatText("http://", TOVREL_TEST_SERVICE_HOST));
 }
 
 }  // namespace

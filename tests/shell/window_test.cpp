@@ -25,30 +25,30 @@
 #include <functional>
 #include <string>
 
-#include "shell/api/shell.h"
+#include "links/screen.h"
 #include "shell/application.h"
 #include "shell/handlers.h"
 #include "shell/main_window.h"
-#include "shell/qt_shell.h"
+#include "shell/qt_screen.h"
 #include "shell/text_edge.h"
 #include "text/text.h"
 
-// The two link operations, recorded here in place of the real exchanges.
+// The window's Get and Enter, recorded here in place of the real exchanges.
 namespace {
 int fetchCalls = 0;
 int submitCalls = 0;
 std::function<void()> duringSubmit;
-}  // namespace
 
-namespace tovrel {
-void fetchSharePage() {
-    ++fetchCalls;
+tovrel::WindowActions recordingActions() {
+    tovrel::WindowActions actions;
+    actions.get = [] { ++fetchCalls; };
+    actions.enter = [] {
+        ++submitCalls;
+        if (duringSubmit) duringSubmit();
+    };
+    return actions;
 }
-void submitCaptcha() {
-    ++submitCalls;
-    if (duringSubmit) duringSubmit();
-}
-}  // namespace tovrel
+}  // namespace
 
 using namespace tovrel;
 
@@ -123,7 +123,7 @@ class WindowTest : public QObject {
     }
 
     MainWindow* window_ = nullptr;
-    QtShellBackend* backend_ = nullptr;
+    QtScreenPort* backend_ = nullptr;
 };
 
 void WindowTest::initMain() {
@@ -177,7 +177,7 @@ void WindowTest::initMain() {
                         // The outer handler's late write, after the window has gone.
                         setControlText(Control::downloadAddressBox, "late");
                     };
-                    onCaptchaKeyReleased(13, 0);
+                    onCaptchaKeyReleased(13, 0, recordingActions());
                 } else {
                     // Keep polling for the box; read past the array once.
                     poll->start();
@@ -194,7 +194,7 @@ void WindowTest::initMain() {
         });
         poll->start(20);
     });
-    std::exit(runApplication("window_test"));
+    std::exit(runApplication("window_test", recordingActions()));
 }
 
 void WindowTest::init() {
@@ -203,8 +203,8 @@ void WindowTest::init() {
     duringSubmit = nullptr;
     currentFileId.clear();
     currentKey.clear();
-    window_ = new MainWindow;
-    backend_ = new QtShellBackend(window_);
+    window_ = new MainWindow(recordingActions());
+    backend_ = new QtScreenPort(window_);
     window_->move(startPosition(QGuiApplication::primaryScreen()->geometry()));
     window_->show();
     QVERIFY(QTest::qWaitForWindowExposed(window_));

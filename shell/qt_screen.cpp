@@ -1,4 +1,4 @@
-#include "shell/qt_shell.h"
+#include "shell/qt_screen.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -72,14 +72,17 @@ void setMultiLineText(QTextEdit& box, const QString& text) {
     box.moveCursor(QTextCursor::Start);
 }
 
-QtShellBackend::QtShellBackend(MainWindow* window)
-    : window_(window), previous_(installShellBackend(this)) {}
+QtScreenPort::QtScreenPort(MainWindow* window)
+    : window_(window),
+      previous_(installScreenPort(this)),
+      previousFatalReport_(installFatalReportHandler(showFatalReportBox)) {}
 
-QtShellBackend::~QtShellBackend() {
-    installShellBackend(previous_);
+QtScreenPort::~QtScreenPort() {
+    installFatalReportHandler(previousFatalReport_);
+    installScreenPort(previous_);
 }
 
-std::string QtShellBackend::getControlText(Control control) {
+std::string QtScreenPort::getControlText(Control control) {
     if (!window_) return {};
     switch (control) {
         case Control::pageAddressBox:
@@ -94,7 +97,7 @@ std::string QtShellBackend::getControlText(Control control) {
     return {};
 }
 
-void QtShellBackend::setControlText(Control control, std::string_view text) {
+void QtScreenPort::setControlText(Control control, std::string_view text) {
     // After the window has gone, a late write is dropped.
     if (!window_) return;
     switch (control) {
@@ -112,14 +115,14 @@ void QtShellBackend::setControlText(Control control, std::string_view text) {
     }
 }
 
-void QtShellBackend::navigateBrowser(Control control, std::string_view url) {
+void QtScreenPort::navigateBrowser(Control control, std::string_view url) {
     if (!window_ || control != Control::browserPane) return;
     // A plain navigation: no flags, no target frame, no post data, no headers.
     // It returns at once; the pane loads while events are processed.
     window_->browserPane()->navigate(QUrl(textToQString(url), QUrl::TolerantMode));
 }
 
-bool QtShellBackend::setClipboardText(std::string_view text) {
+bool QtScreenPort::setClipboardText(std::string_view text) {
     QClipboard* clipboard = QGuiApplication::clipboard();
     if (clipboard == nullptr) return false;
     try {
@@ -132,13 +135,13 @@ bool QtShellBackend::setClipboardText(std::string_view text) {
     }
 }
 
-void QtShellBackend::processEvents() {
+void QtScreenPort::processEvents() {
     // Runs what is waiting and returns; a quit request met here stays with
     // the main loop, which ends once the running handler returns.
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
-void QtShellBackend::showFatalReport(std::string_view reportText) {
+void showFatalReportBox(std::string_view reportText) {
     QString text = textToQString(reportText);
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     // No owner window: the box stands on its own and blocks the program.

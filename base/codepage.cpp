@@ -1,4 +1,4 @@
-#include "http/codepage.h"
+#include "base/codepage.h"
 
 #include <iconv.h>
 

@@ -1,34 +1,40 @@
-// The shell operations served by the Qt window.
+// The core's screen port served by the Qt window.
 #pragma once
 
 #include <QPointer>
 
-#include "shell/api/shell.h"
+#include "base/fatal.h"
+#include "links/screen.h"
 #include "shell/main_window.h"
 
 class QTextEdit;
 
 namespace tovrel {
 
-class QtShellBackend final : public ShellBackend {
+class QtScreenPort final : public ScreenPort {
   public:
-    // Installs itself; the destructor puts back the backend it replaced.
-    explicit QtShellBackend(MainWindow* window);
-    ~QtShellBackend() override;
-    QtShellBackend(const QtShellBackend&) = delete;
-    QtShellBackend& operator=(const QtShellBackend&) = delete;
+    // Installs itself and the message-box fatal report; the destructor puts
+    // back what it replaced.
+    explicit QtScreenPort(MainWindow* window);
+    ~QtScreenPort() override;
+    QtScreenPort(const QtScreenPort&) = delete;
+    QtScreenPort& operator=(const QtScreenPort&) = delete;
 
     std::string getControlText(Control control) override;
     void setControlText(Control control, std::string_view text) override;
     void navigateBrowser(Control control, std::string_view url) override;
     bool setClipboardText(std::string_view text) override;
     void processEvents() override;
-    void showFatalReport(std::string_view reportText) override;
 
   private:
     QPointer<MainWindow> window_;
-    ShellBackend* previous_;
+    ScreenPort* previous_;
+    FatalReportHandler previousFatalReport_;
 };
+
+// The fatal report as a message box of its own, which blocks the program
+// until the person presses OK.
+void showFatalReportBox(std::string_view reportText);
 
 // The multi-line box's whole text. Qt keeps lines as blocks; each block
 // remembers the line break that ended it when written ("\r\n", "\r" or "\n"),

@@ -1,35 +1,13 @@
-#include "shell/api/shell.h"
+#include "base/fatal.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
-
-#include "tests/support/recording_shell.h"
+#include <string>
 
 namespace tovrel {
 namespace {
-
-TEST(ShellWithoutBackend, ReadsEmptyAndIgnoresWrites) {
-    setControlText(Control::pageAddressBox, "typed");
-    EXPECT_EQ(getControlText(Control::pageAddressBox), "");
-    navigateBrowser(Control::browserPane, "http://example.invalid/");
-    EXPECT_FALSE(setClipboardText("x"));
-    processEvents();
-}
-
-TEST(ShellBackends, InstalledBackendServesAndUninstallRestoresDefault) {
-    {
-        testing::RecordingShell shell;
-        setControlText(Control::captchaBox, "1234");
-        EXPECT_EQ(getControlText(Control::captchaBox), "1234");
-        EXPECT_TRUE(setClipboardText("copied"));
-        EXPECT_EQ(shell.clipboard, "copied");
-        processEvents();
-        EXPECT_EQ(shell.processEventsCalls, 1);
-    }
-    EXPECT_EQ(getControlText(Control::captchaBox), "");
-}
 
 TEST(FatalReport, TextHasOnlyTheLinesThatApply) {
     struct Row {
@@ -53,27 +31,15 @@ void sayExitHandlersRan() {
     std::fputs("exit handlers ran", stderr);
 }
 
-TEST(FatalReportDeathTest, EndsWithStatus255WithoutTheExitStep) {
+TEST(FatalReportDeathTest, EndsWithStatus255WithoutTheExitHandlers) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     auto fail = [] {
-        registerExitStep();
         std::atexit(sayExitHandlersRan);
         // "载入启动窗口失败"
         reportFatalError("\xd4\xd8\xc8\xeb\xc6\xf4\xb6\xaf\xb4\xb0\xbf\xda\xca\xa7\xb0\xdc", 0);
     };
     EXPECT_EXIT(fail(), ::testing::ExitedWithCode(255),
                 ::testing::Eq(std::string("运行时出错!\r\n\r\n错误信息：载入启动窗口失败\r\n")));
-}
-
-TEST(ExitStep, ReleasesTheSessionValuesOnce) {
-    currentFileId = "f";
-    currentKey = "k";
-    const int before = exitStepRuns();
-    releaseSessionValues();
-    releaseSessionValues();
-    EXPECT_EQ(exitStepRuns() - before, 1);
-    EXPECT_EQ(currentFileId, "");
-    EXPECT_EQ(currentKey, "");
 }
 
 }  // namespace

@@ -1,10 +1,10 @@
-#include "text/storage.h"
+#include "base/storage.h"
 
 #include <new>
 #include <stdexcept>
 #include <string>
 
-#include "shell/api/shell.h"
+#include "base/fatal.h"
 
 namespace tovrel {
 

@@ -7,16 +7,16 @@
 #include <string>
 #include <vector>
 
-#include "shell/api/shell.h"
+#include "links/screen.h"
 
-namespace tovrel::testing {
+namespace tovrel::fakes {
 
-class RecordingShell : public ShellBackend {
+class RecordingScreen : public ScreenPort {
   public:
-    RecordingShell();
-    ~RecordingShell() override;
-    RecordingShell(const RecordingShell&) = delete;
-    RecordingShell& operator=(const RecordingShell&) = delete;
+    RecordingScreen();
+    ~RecordingScreen() override;
+    RecordingScreen(const RecordingScreen&) = delete;
+    RecordingScreen& operator=(const RecordingScreen&) = delete;
 
     std::string getControlText(Control control) override;
     void setControlText(Control control, std::string_view text) override;
@@ -35,7 +35,7 @@ class RecordingShell : public ShellBackend {
     std::function<void()> onProcessEvents;
 
   private:
-    ShellBackend* previous_;
+    ScreenPort* previous_;
 };
 
-}  // namespace tovrel::testing
+}  // namespace tovrel::fakes
