@@ -40,5 +40,8 @@ bool setClipboardText(std::string_view text) {
 void processEvents() {
     installed->processEvents();
 }
+bool keepAliveWhileWaiting() {
+    return installed->keepAliveWhileWaiting();
+}
 
 }  // namespace tovrel

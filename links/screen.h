@@ -2,7 +2,8 @@
 // decoder need from a front end. A front end (the Qt window, a terminal
 // command, a recording fake in tests) implements ScreenPort and installs it.
 // With no port installed, boxes read empty, writes and navigations do nothing,
-// setClipboardText gives false and processEvents returns at once.
+// setClipboardText gives false, processEvents returns at once and
+// keepAliveWhileWaiting goes on waiting.
 #pragma once
 
 #include <string>
@@ -23,6 +24,12 @@ class ScreenPort {
     virtual bool setClipboardText(std::string_view text) = 0;
     // Runs what is waiting in the front end's event queue, then returns.
     virtual void processEvents() = 0;
+    // Called again and again while a request waits for the network: the
+    // front end paints and answers its window manager, and holds typing and
+    // clicks back until the wait is over. Returns false once the person has
+    // asked to quit, and the request is then abandoned. The default does
+    // nothing and goes on waiting.
+    virtual bool keepAliveWhileWaiting() { return true; }
 };
 
 // Installs port (not owned; nullptr restores the quiet default) and returns
@@ -34,5 +41,6 @@ void setControlText(Control control, std::string_view text);
 void navigateBrowser(Control control, std::string_view url);
 bool setClipboardText(std::string_view text);
 void processEvents();
+bool keepAliveWhileWaiting();
 
 }  // namespace tovrel
