@@ -26,10 +26,10 @@ constexpr int kUtf8Window = 500;
 // answer as the result.
 constexpr int kMaxMovedRepeats = 20;
 
-constexpr std::size_t kFirstCapacity = 16 * 1024;
-constexpr std::uintptr_t kHugePage = 2 * 1024 * 1024;
-constexpr std::size_t kHugePageAdviceFrom = 4 * 1024 * 1024;
-constexpr std::int64_t kMostReserved = 256 * 1024 * 1024;
+constexpr std::size_t kFirstCapacity = std::size_t{16} * 1024;
+constexpr std::uintptr_t kHugePage = std::uintptr_t{2} * 1024 * 1024;
+constexpr std::size_t kHugePageAdviceFrom = std::size_t{4} * 1024 * 1024;
+constexpr std::int64_t kMostReserved = std::int64_t{256} * 1024 * 1024;
 
 // The parameters of one call, each the caller's variable or a private one.
 struct Exchange {

@@ -4,8 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "links/screen.h"
 #include "base/storage.h"
+#include "links/screen.h"
 
 namespace tovrel {
 

@@ -223,10 +223,18 @@ TEST(ServiceHost, AcceptsHostsWithAnOptionalPortAndRejectsTheRest) {
         bool accepted;
     };
     constexpr Row kRows[] = {
-        {"share.example.com", true}, {"127.0.0.1:8080", true}, {"host:65535", true},
-        {"host:0", false},           {"host:65536", false},    {"host:08", false},
-        {"host:", false},            {":80", false},           {"host/x", false},
-        {"http://host", false},      {"ho st", false},         {"host:80:81", false},
+        {"share.example.com", true},
+        {"127.0.0.1:8080", true},
+        {"host:65535", true},
+        {"host:0", false},
+        {"host:65536", false},
+        {"host:08", false},
+        {"host:", false},
+        {":80", false},
+        {"host/x", false},
+        {"http://host", false},
+        {"ho st", false},
+        {"host:80:81", false},
     };
     for (const Row& row : kRows) {
         ASSERT_TRUE(setServiceHost("before.example"));
