@@ -82,7 +82,8 @@ bool decodePicture(std::string_view bytes, Picture& picture, std::string& why) {
     int height = 0;
     int channels = 0;
     if (bytes.empty() || bytes.size() > static_cast<std::size_t>(INT_MAX) ||
-        stbi_info_from_memory(data, static_cast<int>(bytes.size()), &width, &height, &channels) == 0) {
+        stbi_info_from_memory(data, static_cast<int>(bytes.size()), &width, &height, &channels) ==
+            0) {
         why = "not an image";
         return false;
     }
@@ -90,8 +91,8 @@ bool decodePicture(std::string_view bytes, Picture& picture, std::string& why) {
         why = "too large an image (" + std::to_string(width) + "x" + std::to_string(height) + ")";
         return false;
     }
-    stbi_uc* pixels = stbi_load_from_memory(data, static_cast<int>(bytes.size()), &width, &height,
-                                            &channels, 4);
+    stbi_uc* pixels =
+        stbi_load_from_memory(data, static_cast<int>(bytes.size()), &width, &height, &channels, 4);
     if (pixels == nullptr) {
         why = std::string("not an image (") + stbi_failure_reason() + ")";
         return false;
@@ -125,8 +126,9 @@ std::string drawForTerminal(const Picture& picture, const TerminalSize& size) {
                                                           ? canvasModeFor(info.get())
                                                           : CHAFA_CANVAS_MODE_TRUECOLOR);
     const SymbolMap symbols(chafa_symbol_map_new());
-    chafa_symbol_map_add_by_tags(symbols.get(), static_cast<ChafaSymbolTags>(
-                                                    CHAFA_SYMBOL_TAG_BLOCK | CHAFA_SYMBOL_TAG_SPACE));
+    chafa_symbol_map_add_by_tags(
+        symbols.get(),
+        static_cast<ChafaSymbolTags>(CHAFA_SYMBOL_TAG_BLOCK | CHAFA_SYMBOL_TAG_SPACE));
     chafa_canvas_config_set_symbol_map(config.get(), symbols.get());
     setGeometry(config.get(), picture, size);
 

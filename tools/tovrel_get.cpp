@@ -136,7 +136,8 @@ Parsed parseArguments(int argc, char** argv) {
             if (value == nullptr || *value == '\0' || !setServiceHost(value))
                 return usageError("--service-host needs a HOST or HOST:PORT");
         } else if (optionValue("--captcha-file", arg, i, argc, argv, value)) {
-            if (value == nullptr || *value == '\0') return usageError("--captcha-file needs a FILE");
+            if (value == nullptr || *value == '\0')
+                return usageError("--captcha-file needs a FILE");
             parsed.options.captchaFile = value;
         } else if (optionValue("--tries", arg, i, argc, argv, value)) {
             if (value == nullptr || !parseTries(value, parsed.options.tries))
