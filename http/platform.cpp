@@ -34,7 +34,21 @@ bool globalInit() {
 
 }  // namespace
 
+namespace {
+RequestFailureReceiver failureReceiver = nullptr;
+}  // namespace
+
+RequestFailureReceiver setRequestFailureReceiver(RequestFailureReceiver receiver) {
+    const RequestFailureReceiver previous = failureReceiver;
+    failureReceiver = receiver;
+    return previous;
+}
+
 void reportRequestFailure(std::string_view address, std::string_view reason) {
+    if (failureReceiver != nullptr) {
+        failureReceiver(address, reason);
+        return;
+    }
     std::fprintf(stderr, "tovrel: request for %.*s failed: %.*s\n",
                  static_cast<int>(address.size()), address.data(), static_cast<int>(reason.size()),
                  reason.data());

@@ -76,8 +76,14 @@ class Request {
 };
 
 // Writes the one line that tells why a request to address failed to standard
-// error.
+// error, or hands the two to the installed failure receiver instead.
 void reportRequestFailure(std::string_view address, std::string_view reason);
+
+// Receives every request failure in place of the standard error line: a front
+// end that words its own messages installs one. nullptr restores the line.
+// Returns the receiver installed before (nullptr for the line).
+using RequestFailureReceiver = void (*)(std::string_view address, std::string_view reason);
+RequestFailureReceiver setRequestFailureReceiver(RequestFailureReceiver receiver);
 
 // A session with an agent string. proxyList absent: direct. Given: entries
 // separated by blanks, each "scheme=host:port" (serving only that scheme's

@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <utility>
+#include <vector>
 
 namespace tovrel {
 namespace {
@@ -461,6 +463,34 @@ TEST_F(HttpRequestTest, FailedRequestsGiveAnEmptyBodyAndSayWhy) {
     EXPECT_EQ(headers, "X: 1");
     EXPECT_NE(said.find("tovrel: request for http://bad host/ failed: "), std::string::npos)
         << said;
+}
+
+// A front end that words its own messages takes the failures over: the
+// receiver gets each one and standard error stays quiet until it is removed.
+std::vector<std::pair<std::string, std::string>> receivedFailures;
+void receiveFailure(std::string_view address, std::string_view reason) {
+    receivedFailures.emplace_back(address, reason);
+}
+
+TEST_F(HttpRequestTest, FailureReceiverTakesTheLineOver) {
+    const std::string refused = "http://127.0.0.1:" + std::to_string(fakes::refusedPort()) + "/r";
+    receivedFailures.clear();
+    ASSERT_EQ(net::setRequestFailureReceiver(receiveFailure), nullptr);
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(httpRequest(refused).bytes, "");
+    EXPECT_EQ(httpRequest("http://bad host/").bytes, "");
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    ASSERT_EQ(receivedFailures.size(), 2u);
+    EXPECT_EQ(receivedFailures[0].first, refused);
+    EXPECT_NE(receivedFailures[0].second.find("onnect"), std::string::npos);
+    EXPECT_EQ(receivedFailures[1].first, "http://bad host/");
+
+    EXPECT_EQ(net::setRequestFailureReceiver(nullptr), receiveFailure);
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(httpRequest(refused).bytes, "");
+    EXPECT_NE(::testing::internal::GetCapturedStderr().find("tovrel: request for " + refused),
+              std::string::npos);
+    EXPECT_EQ(receivedFailures.size(), 2u);
 }
 
 TEST_F(HttpRequestTest, SecureRequests) {
