@@ -140,6 +140,10 @@ void InputHold::replay() {
         held_.pop_front();
         if (!window_ || window_->isHidden()) continue;  // the person has left
         if (!one.receiver) continue;
+        // While a modal box (the fatal report) is up, Qt gives other windows
+        // no input; held input for them is dropped likewise.
+        QWindow* modal = QGuiApplication::modalWindow();
+        if (modal != nullptr && one.receiver != modal) continue;
         const std::unique_ptr<QEvent> event = one.rebuild();
         replayed_ = event.get();
         QCoreApplication::sendEvent(one.receiver, event.get());
