@@ -10,9 +10,10 @@ loopback, beside the same HTTP exchanges made by curl in the same run.
 
 curl's figures include starting the curl process, as a person would run it.
 
-Run on a display with a window manager, e.g.
-    tests/shell/with-xvfb python3 bench/flow_timing.py build/bin/tovrel \\
-        tools/stand_in_service.py 127.0.0.1:47631 [runs]
+It starts its own display and window manager (Xvfb and openbox), and the
+stand-in on the port of the loopback host the binary is built for, e.g.
+    python3 bench/flow_timing.py build/bin/tovrel tools/stand_in_service.py \\
+        127.0.0.1:47631 [runs]
 """
 
 import os
@@ -22,8 +23,11 @@ import sys
 import tempfile
 import time
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "tests", "support"))
+sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
 import flow_test as flow  # noqa: E402
+from desktop import Display, StandIn, wait_for  # noqa: E402
 
 
 def curl_exchanges(base, jar):
@@ -55,32 +59,31 @@ def service_code(base):
 def main():
     binary, script, host = sys.argv[1:4]
     runs = int(sys.argv[4]) if len(sys.argv) > 4 else 5
-    service = flow.StandIn(script, host)
-    wm = flow.start_window_manager()
+    service = StandIn(host, script)
+    display = Display()
     window = None
     gets, enters, clicks, curl_gets, curl_posts = [], [], [], [], []
     jar = tempfile.mktemp()
     try:
-        window = flow.Window(binary)
+        window = flow.Window(display, binary)
         for _ in range(runs):
             images = len(service.requests("GET", "/randcodeV2.php"))
             window.type_into(flow.PAGE_BOX, service.base + "/s/thunder")
             started = time.perf_counter()
             window.click(flow.GET_BUTTON)
-            flow.wait_for("the image request",
-                          lambda: len(service.requests("GET", "/randcodeV2.php")) > images,
-                          on_timeout=lambda: print("requests so far: %r" % service.log()))
+            wait_for("the image request",
+                     lambda: len(service.requests("GET", "/randcodeV2.php")) > images)
             gets.append(time.perf_counter() - started)
 
             code = service.get("/__stand-in/code")
             window.type_into(flow.CAPTCHA_BOX, code)
             sentinel = "before %f" % time.monotonic()
-            flow.set_clipboard(sentinel)
-            flow.wait_for("the sentinel", lambda: flow.clipboard() == sentinel)
+            display.set_clipboard(sentinel)
+            wait_for("the sentinel", lambda: display.clipboard() == sentinel)
             started = time.perf_counter()
             window.enter()
             window.click(flow.COPY_BUTTON)
-            flow.wait_for("the address", lambda: flow.clipboard() not in (None, sentinel))
+            wait_for("the address", lambda: display.clipboard() not in (None, sentinel))
             enters.append(time.perf_counter() - started)
 
             # What the harness itself costs: a click that starts no exchange.
@@ -93,8 +96,8 @@ def main():
             curl_posts.append(post)
     finally:
         if window is not None:
-            window.process.kill()
-        wm.terminate()
+            window.program.end()
+        display.close()
         service.stop()
         if os.path.exists(jar):
             os.remove(jar)

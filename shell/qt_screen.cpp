@@ -74,6 +74,7 @@ void setMultiLineText(QTextEdit& box, const QString& text) {
 
 QtScreenPort::QtScreenPort(MainWindow* window)
     : window_(window),
+      inputHold_(window),
       previous_(installScreenPort(this)),
       previousFatalReport_(installFatalReportHandler(showFatalReportBox)) {}
 
@@ -139,6 +140,13 @@ void QtScreenPort::processEvents() {
     // Runs what is waiting and returns; a quit request met here stays with
     // the main loop, which ends once the running handler returns.
     QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+bool QtScreenPort::keepAliveWhileWaiting() {
+    // A window that is closed stays closed; the request is abandoned and the
+    // main loop ends once the handler has returned.
+    if (window_ && !window_->isHidden()) inputHold_.pumpWhileWaiting();
+    return window_ && !window_->isHidden();
 }
 
 void showFatalReportBox(std::string_view reportText) {

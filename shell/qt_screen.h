@@ -5,6 +5,7 @@
 
 #include "base/fatal.h"
 #include "links/screen.h"
+#include "shell/input_hold.h"
 #include "shell/main_window.h"
 
 class QTextEdit;
@@ -25,9 +26,13 @@ class QtScreenPort final : public ScreenPort {
     void navigateBrowser(Control control, std::string_view url) override;
     bool setClipboardText(std::string_view text) override;
     void processEvents() override;
+    // Runs the window's events, its input held back for later, and gives
+    // false once the window has been closed: no one waits for the answer.
+    bool keepAliveWhileWaiting() override;
 
   private:
     QPointer<MainWindow> window_;
+    InputHold inputHold_;
     ScreenPort* previous_;
     FatalReportHandler previousFatalReport_;
 };

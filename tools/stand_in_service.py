@@ -16,6 +16,8 @@ For tests only, GET /__stand-in/state answers with JSON: the sessions (share
 page cookie, file id, key, the current code, the image cookie) and every request
 received (method, path, Cookie header, body); /__stand-in/code gives the last
 code as plain text, and /__stand-in/log the requests as tab-separated lines.
+GET /s/stall is taken and never answered (the connection is closed after
+STALL_SECONDS), as a server that hangs.
 """
 
 import argparse
@@ -30,6 +32,7 @@ import secrets
 import struct
 import sys
 import threading
+import time
 import urllib.parse
 import zlib
 
@@ -47,8 +50,11 @@ FILES = {
     "decoy": ("1007", "qqdl", "http://downloads.example.invalid/1007/decoy.iso"),
     "twice": ("1008", "thunder", "http://downloads.example.invalid/1008/first.zip"),
     "noscript": ("1009", "plain", "http://downloads.example.invalid/1009/none.txt"),
+    # A link whose text is two lines: pasted into a terminal, the second runs.
+    "twolines": ("1010", "thunder", "http://x/a.zip\r\necho PASTED\r\n"),
 }
 SECOND_LINK = "http://downloads.example.invalid/1008/second.zip"
+STALL_SECONDS = 300
 
 
 def wrap_link(kind, address):
@@ -228,6 +234,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.record()
         if url.path == "/":
             return self.index()
+        if url.path == "/s/stall":
+            return self.stall()
         if url.path.startswith("/s/") and url.path[3:] in FILES:
             return self.share(url.path[3:])
         if url.path == "/randcodeV2.php":
@@ -240,6 +248,14 @@ class Handler(http.server.BaseHTTPRequestHandler):
                         for n in FILES)
         self.answer(200, ("<html><body><ul>%s</ul></body></html>" % items).encode(),
                     "text/html; charset=utf-8")
+
+    def stall(self):
+        # Nothing is sent; the thread sleeps in pieces so that the process
+        # still ends at once when told to.
+        deadline = time.monotonic() + STALL_SECONDS
+        while time.monotonic() < deadline:
+            time.sleep(0.5)
+        self.close_connection = True
 
     def share(self, name):
         fid, _, _ = FILES[name]

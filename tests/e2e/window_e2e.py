@@ -1,156 +1,52 @@
 #!/usr/bin/env python3
 """Drives the real window program the way a person does, on a display of its
-own (Xvfb) with a window manager (openbox): closing, placement, the fatal box
-and the clipboard. Usage: window_e2e.py CASE TOVREL FATAL_PROBE"""
+own (Xvfb) with a window manager (openbox): closing, placement, the fatal box,
+the clipboard, and a Get that waits on a server that never answers.
+Usage: window_e2e.py CASE TOVREL FATAL_PROBE"""
 
 import os
 import re
 import subprocess
 import sys
-import tempfile
 import time
 
-TITLE = "Tovrel  Beta v1.0"
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from desktop import (Display, Program, StandIn, differing_share,  # noqa: E402
+                     wait_for)
+
 SCREEN = (1023, 767)  # odd sizes, so that the centring's truncation shows
-HERE = os.path.dirname(os.path.abspath(__file__))
-
-
-def wait_for(what, check, timeout=30.0, interval=0.05):
-    deadline = time.monotonic() + timeout
-    while True:
-        result = check()
-        if result:
-            return result
-        if time.monotonic() > deadline:
-            raise AssertionError(f"timed out waiting for {what}")
-        time.sleep(interval)
-
-
-class Display:
-    def __init__(self):
-        self.scratch = tempfile.TemporaryDirectory(prefix="tovrel-e2e.")
-        root = self.scratch.name
-        os.makedirs(f"{root}/home")
-        os.makedirs(f"{root}/runtime", mode=0o700)
-        read_fd, write_fd = os.pipe()
-        self.xvfb = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0",
-             f"{SCREEN[0]}x{SCREEN[1]}x24", "-nolisten", "tcp", "-noreset"],
-            pass_fds=(write_fd,), stdin=subprocess.DEVNULL,
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        os.close(write_fd)
-        with os.fdopen(read_fd) as pipe:
-            number = pipe.readline().strip()
-        if not number:
-            raise AssertionError("Xvfb did not start")
-        self.env = dict(os.environ, DISPLAY=f":{number}", HOME=f"{root}/home",
-                        XDG_RUNTIME_DIR=f"{root}/runtime", QT_QPA_PLATFORM="xcb")
-        if self.env.get("LANG", "C") in ("C", "POSIX", ""):
-            self.env["LANG"] = "C.UTF-8"
-        self.wm = subprocess.Popen(
-            ["openbox", "--config-file", os.path.join(HERE, "openbox-rc.xml")],
-            env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-            stderr=subprocess.DEVNULL)
-        wait_for("the window manager", lambda: self.run(["wmctrl", "-m"], check=False)[0] == 0)
-
-    def run(self, args, check=True):
-        done = subprocess.run(args, env=self.env, stdin=subprocess.DEVNULL,
-                              capture_output=True, text=True, timeout=30)
-        if check and done.returncode != 0:
-            raise AssertionError(f"{args}: {done.returncode} {done.stderr}")
-        return done.returncode, done.stdout
-
-    def close(self):
-        for process in (self.wm, self.xvfb):
-            process.terminate()
-            try:
-                process.wait(timeout=10)
-            except subprocess.TimeoutExpired:
-                process.kill()
-        self.scratch.cleanup()
-
-    def find_window(self, title):
-        code, out = self.run(["xdotool", "search", "--onlyvisible", "--name", f"^{title}$"],
-                             check=False)
-        ids = out.split()
-        return ids[0] if code == 0 and ids else None
-
-    def geometry(self, window):
-        """Client area's absolute x, y, width, height, and the frame extents."""
-        _, info = self.run(["xwininfo", "-id", window])
-        def field(name):
-            return int(re.search(rf"{name}:\s+(-?\d+)", info).group(1))
-        def extents():
-            _, out = self.run(["xprop", "-id", window, "_NET_FRAME_EXTENTS"], check=False)
-            found = re.search(r"=\s*(\d+), (\d+), (\d+), (\d+)", out)
-            return tuple(int(n) for n in found.groups()) if found else None
-        frame = wait_for("the frame extents", extents)
-        return (field("Absolute upper-left X"), field("Absolute upper-left Y"),
-                field("Width"), field("Height"), frame)
-
-    def click(self, window, x, y):
-        left, top, *_ = self.geometry(window)
-        self.run(["xdotool", "mousemove", "--sync", str(left + x), str(top + y), "click", "1"])
-
-
 STARTED = []
 
+# Control centres in the window's client area.
+PAGE_BOX = (150, 24)
+GET_BUTTON = (368, 26)
 
-class Program:
-    def __init__(self, display, path):
-        STARTED.append(self)
-        self.display = display
-        self.out = tempfile.TemporaryFile()
-        self.err = tempfile.TemporaryFile()
-        self.process = None
-        self.process = subprocess.Popen([path], env=display.env, stdin=subprocess.DEVNULL,
-                                        stdout=self.out, stderr=self.err)
-        self.window = wait_for("the window", lambda: self.running() and
-                               display.find_window(TITLE), timeout=60)
 
-    def running(self):
-        if self.process.poll() is not None:
-            raise AssertionError(f"the program ended early with {self.process.returncode}:\n"
-                                 + self.stderr())
-        return True
-
-    def wait_exit(self, timeout=30):
-        try:
-            return self.process.wait(timeout=timeout)
-        except subprocess.TimeoutExpired:
-            self.process.kill()
-            self.process.wait()
-            raise AssertionError("the program did not end:\n" + self.stderr())
-
-    def stderr(self):
-        self.err.seek(0)
-        return self.err.read().decode("utf-8", "replace")
-
-    def end(self):
-        if self.process is not None and self.process.poll() is None:
-            self.process.kill()
-            self.process.wait()
+def start(display, path):
+    program = Program(display, path)
+    STARTED.append(program)
+    return program
 
 
 def close_by_wm(display, tovrel, _probe):
-    program = Program(display, tovrel)
-    display.run(["wmctrl", "-i", "-c", program.window])
+    program = start(display, tovrel)
+    display.close_window(program.window)
     status = program.wait_exit()
     assert status == 0, f"exit status {status}:\n{program.stderr()}"
 
 
 def close_by_alt_f4(display, tovrel, _probe):
-    program = Program(display, tovrel)
+    program = start(display, tovrel)
     display.run(["wmctrl", "-i", "-a", program.window])
     wait_for("the window to have the focus", lambda: display.run(
         ["xdotool", "getactivewindow"], check=False)[1].strip() == str(int(program.window)))
-    display.run(["xdotool", "key", "--clearmodifiers", "alt+F4"])
+    display.key("alt+F4")
     status = program.wait_exit()
     assert status == 0, f"exit status {status}:\n{program.stderr()}"
 
 
 def placement(display, tovrel, _probe):
-    program = Program(display, tovrel)
+    program = start(display, tovrel)
     x, y, width, height, (left, _right, top, _bottom) = display.geometry(program.window)
     want = ((SCREEN[0] - 428) // 2, (SCREEN[1] - 314) // 2)
     assert (width, height) == (422, 286), f"client area {width}x{height}"
@@ -176,8 +72,8 @@ def placement(display, tovrel, _probe):
 
 
 def fatal_box(display, _tovrel, probe):
-    program = Program(display, probe)
-    display.click(program.window, 328 + 40, 6 + 20)  # Get
+    program = start(display, probe)
+    display.click(*GET_BUTTON)
     box = wait_for("the error box", lambda: program.running() and display.find_window("错误"))
     assert program.process.poll() is None
     display.run(["xdotool", "windowactivate", "--sync", box])
@@ -188,25 +84,73 @@ def fatal_box(display, _tovrel, probe):
 
 
 def copy_to_clipboard(display, tovrel, _probe):
-    program = Program(display, tovrel)
+    program = start(display, tovrel)
     address = "http://127.0.0.1:8080/file?id=7&name=a b"
-    display.click(program.window, 236 + 20, 86 + 120)  # the download-address box
-    display.run(["xdotool", "type", "--delay", "5", address])
-    display.click(program.window, 344 + 27, 87 + 12)  # Copy
-    wait_for("the clipboard", lambda: display.run(
-        ["xclip", "-o", "-selection", "clipboard"], check=False)[1] == address)
-    display.run(["wmctrl", "-i", "-c", program.window])
+    display.click(236 + 20, 86 + 120)  # the download-address box
+    display.type_text(address)
+    display.click(344 + 27, 87 + 12)  # Copy
+    wait_for("the clipboard", lambda: display.clipboard() == address)
+    display.close_window(program.window)
     assert program.wait_exit() == 0
+
+
+def stall_repaint_close(display, tovrel, _probe):
+    """A Get on a share page that never answers: the window repaints what
+    another window uncovers while it waits, and a close through the window
+    manager ends the program within a second."""
+    service = StandIn()
+    try:
+        program = start(display, tovrel)
+        display.click(*PAGE_BOX)
+        display.type_text(service.base + "/s/stall")
+        display.click(*GET_BUTTON)
+        wait_for("the stalled request", lambda: service.requests("GET", "/s/stall"))
+        window = display.find_window()
+        x, y, width, height, _ = display.geometry(window)
+        before = display.pixels(x, y, width, height)
+
+        cover = start_cover(display, x, y)
+        try:
+            wait_for("the cover over the window", lambda: differing_share(
+                before, display.pixels(x, y, width, height)) > 0.5)
+        finally:
+            cover.terminate()
+            cover.wait(timeout=10)
+        # The caret blinks in the page-address box; the rest is as before.
+        wait_for("the window repainted", lambda: differing_share(
+            before, display.pixels(x, y, width, height)) < 0.01, timeout=5)
+        display.screenshot(os.path.join(os.environ.get("TMPDIR", "/tmp"),
+                                        "tovrel-stall-repainted.png"))
+        assert program.process.poll() is None
+
+        closed = time.monotonic()
+        display.close_window(window)
+        status = program.wait_exit(timeout=10)
+        took = time.monotonic() - closed
+        assert status == 0, f"exit status {status}:\n{program.stderr()}"
+        assert took < 1.0, f"ended {took:.2f} s after the close"
+    finally:
+        service.stop()
+
+
+def start_cover(display, x, y):
+    """Another window, placed over the given point."""
+    cover = subprocess.Popen(["xmessage", "-geometry", f"500x400+{x - 40}+{y - 60}",
+                              "-bg", "#ff00ff", "covering"], env=display.env,
+                             stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                             stderr=subprocess.DEVNULL)
+    wait_for("the covering window", lambda: display.find_window("xmessage"))
+    return cover
 
 
 CASES = {"close-by-wm": close_by_wm, "close-by-alt-f4": close_by_alt_f4,
          "placement": placement, "fatal-box": fatal_box,
-         "copy-to-clipboard": copy_to_clipboard}
+         "copy-to-clipboard": copy_to_clipboard, "stall-repaint-close": stall_repaint_close}
 
 
 def main():
     case, tovrel, probe = sys.argv[1:4]
-    display = Display()
+    display = Display(SCREEN)
     try:
         CASES[case](display, tovrel, probe)
     finally:

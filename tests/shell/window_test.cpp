@@ -1,6 +1,8 @@
 // The window in-process: the control table row by row, the handlers driven by
-// real key and mouse events, the shell operations on the Qt backend, and the
-// program's start-up and shut-down in child processes.
+// real key and mouse events, the shell operations on the Qt backend, the
+// window kept alive while a request waits, and the program's start-up and
+// shut-down in child processes. Runs on the offscreen platform; the cases of
+// the real clipboard run again on Xvfb (see CMakeLists.txt).
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QInputMethodEvent>
@@ -17,6 +19,7 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextEdit>
+#include <QThread>
 #include <QTimer>
 #include <QWebEnginePage>
 
@@ -37,11 +40,15 @@
 namespace {
 int fetchCalls = 0;
 int submitCalls = 0;
+std::function<void()> duringFetch;
 std::function<void()> duringSubmit;
 
 tovrel::WindowActions recordingActions() {
     tovrel::WindowActions actions;
-    actions.get = [] { ++fetchCalls; };
+    actions.get = [] {
+        ++fetchCalls;
+        if (duringFetch) duringFetch();
+    };
     actions.enter = [] {
         ++submitCalls;
         if (duringSubmit) duringSubmit();
@@ -78,6 +85,39 @@ QPoint centre(QWidget* widget) {
     return widget->mapTo(widget->window(), widget->rect().center());
 }
 
+// Waits as the request routine does while the network is silent: gives the
+// window its turn every 10 ms until done() holds or the port gives false (the
+// request is abandoned), for at most 10 s. True when abandoned.
+bool waitLikeARequest(const std::function<bool()>& done) {
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < 10000) {
+        if (!keepAliveWhileWaiting()) return true;
+        if (done()) return false;
+        QThread::msleep(10);
+    }
+    return false;
+}
+
+// Counts the paint events a widget gets.
+class PaintCounter : public QObject {
+  public:
+    explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+    int paints = 0;
+
+  protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++paints;
+        return false;
+    }
+};
+
+// The real clipboard is the X server's; the offscreen platform keeps only a
+// stand-in inside the process. The clipboard cases run on Xvfb.
+bool onDesktopClipboard() {
+    return QGuiApplication::platformName() == QLatin1String("xcb");
+}
+
 // Runs this test program again as a child in one of the modes below.
 constexpr const char* kChildMode = "TOVREL_WINDOW_TEST_CHILD";
 
@@ -107,6 +147,8 @@ class WindowTest : public QObject {
     void typedTextReadsAsCodePage936();
     void navigateStartsLoadAndReturns();
     void clipboard();
+    void waitPaintsAndHoldsInput();
+    void closeDuringWait();
     void lifecycle_data();
     void lifecycle();
 
@@ -200,7 +242,7 @@ void WindowTest::initMain() {
 void WindowTest::init() {
     QGuiApplication::setQuitOnLastWindowClosed(false);
     fetchCalls = submitCalls = 0;
-    duringSubmit = nullptr;
+    duringFetch = duringSubmit = nullptr;
     currentFileId.clear();
     currentKey.clear();
     window_ = new MainWindow(recordingActions());
@@ -443,6 +485,7 @@ void WindowTest::getAndClearButtons() {
 }
 
 void WindowTest::copyButton() {
+    if (!onDesktopClipboard()) QSKIP("needs the X server's clipboard");
     auto* copy = control<QPushButton>("copyButton");
     QCOMPARE(window_->childAt(copy->mapTo(window_, QPoint(10, 10))), copy);
     QClipboard* clipboard = QGuiApplication::clipboard();
@@ -604,12 +647,103 @@ void WindowTest::navigateStartsLoadAndReturns() {
 }
 
 void WindowTest::clipboard() {
+    if (!onDesktopClipboard()) QSKIP("needs the X server's clipboard");
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->setText(QStringLiteral("previous"));
     QVERIFY(setClipboardText("\xd6\xd0 http://x/"));
     QCOMPARE(clipboard->text(), QStringLiteral("中 http://x/"));
     QVERIFY(setClipboardText(""));
     QCOMPARE(clipboard->text(), QString());
+}
+
+// While a Get waits, the window repaints, and what the person types and clicks
+// meanwhile is handled once the wait is over, in the order given: the focus
+// follows the clicks, the keys land where the focus then was.
+void WindowTest::waitPaintsAndHoldsInput() {
+    QWindow* handle = window_->windowHandle();
+    QLineEdit* page = window_->pageAddressBox();
+    QLineEdit* captcha = window_->captchaBox();
+    setControlText(Control::pageAddressBox, "http://a/");
+    clickAt(page, QPoint(10, 10));
+    QTRY_COMPARE(QApplication::focusWidget(), page);
+    std::string seen;
+    duringSubmit = [&] { seen = getControlText(Control::captchaBox); };
+    auto givenMeanwhile = [&] {
+        QTest::keyClick(handle, Qt::Key_X);
+        QTest::mouseClick(handle, Qt::LeftButton, {}, centre(control<QWidget>("clearButton")));
+        QTest::mouseClick(handle, Qt::LeftButton, {}, page->mapTo(window_, QPoint(10, 10)));
+        QTest::keyClick(handle, Qt::Key_Y);
+        QTest::mouseClick(handle, Qt::LeftButton, {}, centre(captcha));
+        QTest::keyClick(handle, Qt::Key_1);
+        QTest::keyClick(handle, Qt::Key_2);
+        QTest::keyClick(handle, Qt::Key_Return);
+    };
+
+    PaintCounter paints(page);
+    bool given = false, abandoned = true;
+    int paintsMeanwhile = 0, submitsMeanwhile = -1;
+    std::string pageMeanwhile, captchaMeanwhile;
+    duringFetch = [&] {
+        QTimer::singleShot(0, [&] {
+            givenMeanwhile();
+            given = true;
+        });
+        const int before = paints.paints;
+        page->update();
+        abandoned = waitLikeARequest([&] { return given && paints.paints > before; });
+        paintsMeanwhile = paints.paints - before;
+        pageMeanwhile = getControlText(Control::pageAddressBox);
+        captchaMeanwhile = getControlText(Control::captchaBox);
+        submitsMeanwhile = submitCalls;
+    };
+    clickAt(control<QWidget>("getButton"), QPoint(40, 20));
+
+    QVERIFY(!abandoned);
+    QVERIFY(given);
+    QVERIFY(paintsMeanwhile > 0);
+    QCOMPARE(pageMeanwhile, "http://a/");
+    QCOMPARE(captchaMeanwhile, "");
+    QCOMPARE(submitsMeanwhile, 0);
+    QTRY_COMPARE(submitCalls, 1);
+    QCOMPARE(seen, "12");
+    QCOMPARE(getControlText(Control::pageAddressBox), "y");
+    QCOMPARE(getControlText(Control::captchaBox), "");
+    QCOMPARE(fetchCalls, 1);
+    // Input after the wait is handled at once again.
+    QTest::keyClick(handle, Qt::Key_Z);
+    QCOMPARE(getControlText(Control::captchaBox), "z");
+}
+
+// The window manager's close during a wait abandons the request at the next
+// turn and for good; what was typed meanwhile is not handled any more.
+void WindowTest::closeDuringWait() {
+    QWindow* handle = window_->windowHandle();
+    clickAt(window_->pageAddressBox(), QPoint(10, 10));
+    QTRY_COMPARE(QApplication::focusWidget(), window_->pageAddressBox());
+    QElapsedTimer sinceClose;
+    bool abandoned = false;
+    qint64 abandonedAfter = -1;
+    duringFetch = [&] {
+        QTimer::singleShot(50, [&] {
+            QTest::keyClick(handle, Qt::Key_Return);  // would submit nothing, but types
+            QTest::keyClick(handle, Qt::Key_X);
+            QCloseEvent close;
+            sinceClose.start();
+            QCoreApplication::sendEvent(handle, &close);
+        });
+        abandoned = waitLikeARequest([] { return false; });
+        abandonedAfter = sinceClose.isValid() ? sinceClose.elapsed() : -1;
+    };
+    clickAt(control<QWidget>("getButton"), QPoint(40, 20));
+
+    QVERIFY(abandoned);
+    QVERIFY2(abandonedAfter >= 0 && abandonedAfter < 1000,
+             qPrintable(QString::number(abandonedAfter)));
+    QVERIFY(window_->isHidden());
+    QVERIFY(!keepAliveWhileWaiting());
+    QTest::qWait(50);
+    QCOMPARE(getControlText(Control::pageAddressBox), "");
+    QCOMPARE(submitCalls, 0);
 }
 
 // The real start-up and shut-down, each in a child process of this program.
@@ -646,8 +780,11 @@ void WindowTest::lifecycle() {
     QProcess child;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(kChildMode, mode);
-    if (!display) env.remove("DISPLAY");
-    env.insert("QT_QPA_PLATFORM", "xcb");
+    if (!display) {
+        // Without a display the X11 platform cannot start.
+        env.remove("DISPLAY");
+        env.insert("QT_QPA_PLATFORM", "xcb");
+    }
     child.setProcessEnvironment(env);
     child.start(QCoreApplication::applicationFilePath(), {});
     QVERIFY(child.waitForStarted());
