@@ -66,10 +66,13 @@ Text payloadBeforeAmpersand(TextView link) {
 
 }  // namespace
 
+bool startsWithIgnoringCase(TextView text, TextView word) {
+    return compareText(toLowerCase(leftText(text, textLength(word))), toLowerCase(word)) == 0;
+}
+
 int linkScheme(TextView link) {
     for (const SchemeWord& scheme : kSchemeWords) {
-        const Text prefix = toLowerCase(leftText(link, textLength(scheme.word)));
-        if (compareText(prefix, scheme.word) == 0) return scheme.code;
+        if (startsWithIgnoringCase(link, scheme.word)) return scheme.code;
     }
     return -1;
 }
