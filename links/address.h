@@ -16,6 +16,10 @@ namespace tovrel {
 // code page 936 character often has exactly that shape (学习 is D1 A7 CF B0,
 // well-formed UTF-8); a three- or four-byte sequence needs a lead byte from
 // E0 to F4 that the most common hanzi (GB2312 rows B0 to D7) never have.
+// bench/cp936_as_utf8.py measures it: of the 14.1 million names of two common
+// hanzi, 3.3% are well-formed UTF-8 and none has a longer sequence; names of
+// rare characters drawn at random from all of code page 936 are misread in
+// 0.9% (two characters) to 0.05% (four).
 bool isUtf8Address(TextView address);
 
 // A wrapped link's decoded address in code page 936: a UTF-8 address (see

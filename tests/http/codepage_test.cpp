@@ -74,7 +74,7 @@ TEST(Codepage, Utf8CharacterLength) {
         {"\xe0\x9f\xbf", 0},  // overlong
         {"\xe0\xa0\x80", 3},
         {"\xed\x9f\xbf", 3},
-        {"\xed\xa0\x80", 0},  // a surrogate
+        {"\xed\xa0\x80", 0},      // a surrogate
         {"\xf0\x8f\xbf\xbf", 0},  // overlong
         {"\xf0\x90\x80\x80", 4},
         {"\xf4\x8f\xbf\xbf", 4},

@@ -69,7 +69,8 @@ TEST(DownloadAddress, WrappedLinksAsFoundInTheWild) {
          "http://example.invalid/"
          "\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e\xe3\x81\xae\xe8\xb3\x87\xe6\x96\x99.zip",
          "http://example.invalid/\xc8\xd5\xb1\xbe\xd5Z\xa4\xce\xd9Y\xc1\xcf.zip"},
-        {"flashget://W0ZMQVNIR0VUXWh0dHA6Ly9leGFtcGxlLmludmFsaWQv7ZWc6rWt7Ja0LnppcFtGTEFTSEdFVF0=&abc",
+        {"flashget://"
+         "W0ZMQVNIR0VUXWh0dHA6Ly9leGFtcGxlLmludmFsaWQv7ZWc6rWt7Ja0LnppcFtGTEFTSEdFVF0=&abc",
          "http://example.invalid/\xed\x95\x9c\xea\xb5\xad\xec\x96\xb4.zip",
          "http://example.invalid/%ED%95%9C%EA%B5%AD%EC%96%B4.zip"},
         {"thunder://QUFodHRwOi8vZXhhbXBsZS5pbnZhbGlkL+eFp+eJh/CfmIAuanBnWlo=",
@@ -95,7 +96,8 @@ TEST(DownloadAddress, WrappedLinksAsFoundInTheWild) {
         {"thunder://QUFmdHA6Ly9leGFtcGxlLmludmFsaWQvYS56aXBaWg==", "ftp://example.invalid/a.zip",
          "ftp://example.invalid/a.zip"},
         {"flashget://"
-         "W0ZMQVNIR0VUXWVkMms6Ly98ZmlsZXxhLnppcHwxfDAxMjM0NTY3ODlBQkNERUYwMTIzNDU2Nzg5QUJDREVGfC9bRkxBU0hHRVRd&abc",
+         "W0ZMQVNIR0VUXWVkMms6Ly98ZmlsZXxhLnppcHwxfDAxMjM0NTY3ODlBQkNERUYwMTIzNDU2Nzg5QUJDREVGfC9bR"
+         "kxBU0hHRVRd&abc",
          "ed2k://|file|a.zip|1|0123456789ABCDEF0123456789ABCDEF|/",
          "ed2k://|file|a.zip|1|0123456789ABCDEF0123456789ABCDEF|/"},
         {"qqdl://TWFnbmV0Oj94dD11cm46YnRpaDowMTIzNDU2Nzg5YWJjZGVmMDEyMzQ1Njc4OWFiY2RlZjAxMjM0NTY3",
@@ -138,8 +140,8 @@ TEST(DownloadAddress, ControlBytesAndOtherSchemesAreRefused) {
         {"flashget://W0ZMQVNIR0VUXWh0dHA6Ly9leGFtcGxlLmludmFsaWQvYQliLnppcFtGTEFTSEdFVF0=&abc",
          "http://example.invalid/a\tb.zip", AddressFault::controlCharacter},
         // A plain link is checked for control bytes too.
-        {"http://example.invalid/a.zip\r\necho PASTED", "http://example.invalid/a.zip\r\necho PASTED",
-         AddressFault::controlCharacter},
+        {"http://example.invalid/a.zip\r\necho PASTED",
+         "http://example.invalid/a.zip\r\necho PASTED", AddressFault::controlCharacter},
         // Addresses no download manager fetches.
         {"qqdl://amF2YXNjcmlwdDphbGVydCgxKQ==", "javascript:alert(1)",
          AddressFault::notADownloadScheme},

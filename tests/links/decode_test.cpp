@@ -84,10 +84,10 @@ TEST(DecodeDownloadLink, ParametersAppendedAfterTheBase64TextAreIgnored) {
     const std::string withAmpersand = "http://example.invalid/get?id=1&name=a.zip";
     const std::string thunderAmp =
         "thunder://QUFodHRwOi8vZXhhbXBsZS5pbnZhbGlkL2dldD9pZD0xJm5hbWU9YS56aXBaWg==";
-    const std::string qqdlAmp =
-        "qqdl://aHR0cDovL2V4YW1wbGUuaW52YWxpZC9nZXQ/aWQ9MSZuYW1lPWEuemlw";
+    const std::string qqdlAmp = "qqdl://aHR0cDovL2V4YW1wbGUuaW52YWxpZC9nZXQ/aWQ9MSZuYW1lPWEuemlw";
     const std::string flashgetAmp =
-        "flashget://W0ZMQVNIR0VUXWh0dHA6Ly9leGFtcGxlLmludmFsaWQvZ2V0P2lkPTEmbmFtZT1hLnppcFtGTEFTSEdFVF0=";
+        "flashget://"
+        "W0ZMQVNIR0VUXWh0dHA6Ly9leGFtcGxlLmludmFsaWQvZ2V0P2lkPTEmbmFtZT1hLnppcFtGTEFTSEdFVF0=";
     struct Row {
         std::string link;
         std::string address;
