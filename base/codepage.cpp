@@ -62,6 +62,22 @@ class Converter {
         return out;
     }
 
+    // Converts one whole character and appends it to out; false, with out
+    // unchanged, when the target has no exact form for it.
+    bool convertExactly(std::string_view character, std::string& out) {
+        if (!ok()) return false;
+        char* in = const_cast<char*>(character.data());
+        std::size_t inLeft = character.size();
+        char buffer[16];
+        char* dst = buffer;
+        std::size_t dstLeft = sizeof buffer;
+        const std::size_t rc = iconv(cd_, &in, &inLeft, &dst, &dstLeft);
+        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+        if (rc != 0 || inLeft != 0) return false;
+        out.append(buffer, static_cast<std::size_t>(dst - buffer));
+        return true;
+    }
+
   private:
     iconv_t cd_;
 };
@@ -116,6 +132,66 @@ std::string utf8ToAnsi(std::string_view utf8) {
 std::string ansiToUtf8(std::string_view ansi) {
     Converter toUtf8("UTF-8", "CP936");
     return toUtf8.run(ansi, kUtf8Replacement, oneAnsiCharacter);
+}
+
+std::size_t utf8CharacterLength(std::string_view text) {
+    if (text.empty()) return 0;
+    const auto lead = static_cast<unsigned char>(text[0]);
+    if (lead < 0x80) return 1;
+    // The range of the second byte narrows for E0, ED, F0 and F4 so that
+    // overlong forms, surrogates and code points past U+10FFFF fall out.
+    std::size_t length = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0) low = 0xA0;
+        if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;
+    } else {
+        return 0;
+    }
+    if (text.size() < length) return 0;
+    const auto second = static_cast<unsigned char>(text[1]);
+    if (second < low || second > high) return 0;
+    for (std::size_t i = 2; i < length; ++i) {
+        const auto next = static_cast<unsigned char>(text[i]);
+        if (next < 0x80 || next > 0xBF) return 0;
+    }
+    return length;
+}
+
+std::string percentEncoded(std::string_view bytes) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(bytes.size() * 3);
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        out += '%';
+        out += kHex[byte >> 4];
+        out += kHex[byte & 0x0F];
+    }
+    return out;
+}
+
+std::string utf8ToAnsiPercentEncoding(std::string_view utf8) {
+    Converter toAnsi("CP936", "UTF-8");
+    std::string out;
+    out.reserve(utf8.size());
+    while (!utf8.empty()) {
+        const std::size_t length = utf8CharacterLength(utf8);
+        const std::string_view character = utf8.substr(0, length == 0 ? 1 : length);
+        if (length == 0 || !toAnsi.convertExactly(character, out)) {
+            out += percentEncoded(character);
+        }
+        utf8.remove_prefix(character.size());
+    }
+    return out;
 }
 
 }  // namespace tovrel

@@ -4,6 +4,7 @@
 // as U+FFFD first, so it too becomes "?" in code page 936.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -16,5 +17,18 @@ std::string utf8ToAnsi(std::string_view utf8);
 // Code page 936 to UTF-8. A byte sequence that is not code page 936 becomes
 // U+FFFD.
 std::string ansiToUtf8(std::string_view ansi);
+
+// The length (1 to 4) of the well-formed UTF-8 character at the start of text,
+// or 0 when none starts there: no overlong form, no surrogate, nothing above
+// U+10FFFF.
+std::size_t utf8CharacterLength(std::string_view text);
+
+// Each byte as "%" and two upper-case hexadecimal digits.
+std::string percentEncoded(std::string_view bytes);
+
+// UTF-8 to code page 936 without losing a character: one with no code page 936
+// form, and a byte that starts no well-formed UTF-8 character, are written as
+// their UTF-8 bytes percent-encoded ("%ED%95%9C" for U+D55C).
+std::string utf8ToAnsiPercentEncoding(std::string_view utf8);
 
 }  // namespace tovrel

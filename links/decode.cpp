@@ -56,12 +56,23 @@ Text decodedText(TextView base64) {
     return byteSetToText(base64Decode(base64));
 }
 
+// The stripped link up to its first "&": sites append parameters such as
+// "&srcid=119" after the Base64 text, and "&" is no Base64 character.
+Text payloadBeforeAmpersand(TextView link) {
+    const Text s = stripScheme(link);
+    const int amp = findText(s, "&");
+    return amp == -1 ? s : leftText(s, amp - 1);
+}
+
 }  // namespace
+
+bool startsWithIgnoringCase(TextView text, TextView word) {
+    return compareText(toLowerCase(leftText(text, textLength(word))), toLowerCase(word)) == 0;
+}
 
 int linkScheme(TextView link) {
     for (const SchemeWord& scheme : kSchemeWords) {
-        const Text prefix = toLowerCase(leftText(link, textLength(scheme.word)));
-        if (compareText(prefix, scheme.word) == 0) return scheme.code;
+        if (startsWithIgnoringCase(link, scheme.word)) return scheme.code;
     }
     return -1;
 }
@@ -127,20 +138,19 @@ Text decodeDownloadLink(TextView link) {
             return concatText(link);
         case kThunder: {
             // "AA" + address + "ZZ"
-            const Text t = decodedText(stripScheme(link));
+            const Text t = decodedText(payloadBeforeAmpersand(link));
             return midText(t, 3, textLength(t) - 4);
         }
         case kFlashget: {
             // "[FLASHGET]" + address + "[FLASHGET]", then perhaps "&" and more.
-            const Text s = stripScheme(link);
-            const int amp = findText(s, "&");
-            const int cut = amp == -1 ? textLength(s) : amp - 1;
-            const Text full = decodedText(s);
-            const Text clean = decodedText(leftText(s, cut));
+            // The whole stripped link is decoded too, "&" part included; the
+            // result never reaches the bytes that part adds.
+            const Text full = decodedText(stripScheme(link));
+            const Text clean = decodedText(payloadBeforeAmpersand(link));
             return midText(full, 11, textLength(clean) - 20);
         }
         case kQqdl:
-            return decodedText(stripScheme(link));
+            return decodedText(payloadBeforeAmpersand(link));
         default:
             return {};
     }

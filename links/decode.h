@@ -3,9 +3,9 @@
 //
 // A wrapped link is the scheme word, "://" and the Base64 form of the address.
 // Inside the Base64 text a thunder address stands between "AA" and "ZZ", a
-// flashget address between "[FLASHGET]" and "[FLASHGET]"; a flashget link may
-// carry "&" and more text after the Base64 form. A qqdl link carries the bare
-// address.
+// flashget address between "[FLASHGET]" and "[FLASHGET]"; a qqdl link carries
+// the bare address. Any of them may carry "&" and more text after the Base64
+// form (sites append their own parameters there).
 //
 // None of these keeps state outside the call, so a decode that runs nested
 // inside another one (through processEvents) disturbs neither.
@@ -14,6 +14,9 @@
 #include "text/text.h"
 
 namespace tovrel {
+
+// Whether text begins with word, ASCII letters compared without regard to case.
+bool startsWithIgnoringCase(TextView text, TextView word);
 
 // The link's scheme, from its first letters compared without regard to ASCII
 // case: 1 for "http" (https included), 2 "thunder", 3 "flashget", 4 "qqdl",
@@ -38,8 +41,9 @@ ByteSet base64Decode(TextView text);
 // The plain address the link carries: a plain address unchanged, a thunder,
 // flashget or qqdl link decoded with its wrapper removed, and the empty text
 // for any other link or one too short to hold an address. The text after the
-// "&" of a flashget link never changes the result; a flashget link without
-// "&" is read as though all of it stood before one.
+// first "&" of a wrapped link never changes the result; a flashget link
+// without "&" is read as though all of it stood before one. The address comes
+// back as the payload's bytes, whatever code page they are in.
 Text decodeDownloadLink(TextView link);
 
 }  // namespace tovrel

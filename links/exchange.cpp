@@ -1,7 +1,7 @@
 #include "links/exchange.h"
 
 #include "http/request.h"
-#include "links/decode.h"
+#include "links/address.h"
 #include "links/screen.h"
 #include "text/markers.h"
 
@@ -91,7 +91,7 @@ void submitCaptcha() {
     const Text loginAddress = concatText(serviceBaseAddress(), "/guest_loginV2.php");
     const Text answer = byteSetToText(httpRequest(loginAddress, 1, form));
     const Text link = textBetween(answer, kLinkStart, kLinkEnd);
-    const Text address = decodeDownloadLink(link);
+    const Text address = downloadAddress(link);
     setControlText(Control::downloadAddressBox, "");
     setControlText(Control::downloadAddressBox, address);
 }

@@ -25,7 +25,7 @@ void fetchSharePage();
 
 // Posts the captcha typed in the captcha box with the kept file identifier to
 // the guest login form, and shows the download address the answer carries
-// (empty when there is none).
+// (empty when there is none, or when downloadAddress refuses it).
 void submitCaptcha();
 
 // --- session values and the exit step ---------------------------------------

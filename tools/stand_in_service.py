@@ -50,16 +50,30 @@ FILES = {
     "decoy": ("1007", "qqdl", "http://downloads.example.invalid/1007/decoy.iso"),
     "twice": ("1008", "thunder", "http://downloads.example.invalid/1008/first.zip"),
     "noscript": ("1009", "plain", "http://downloads.example.invalid/1009/none.txt"),
+    # Links as other sites write them: parameters after the Base64 text, and
+    # an address in UTF-8 (given as bytes) rather than code page 936.
+    "params": ("1010", "thunder&", "http://downloads.example.invalid/1010/report.zip"),
+    "utf8name": ("1011", "qqdl",
+                 "http://downloads.example.invalid/1011/\u4e2d\u6587.zip".encode("utf-8")),
+    # Answers whose link must not reach the screen.
+    "pasted": ("1012", "thunder",
+               "http://downloads.example.invalid/1012/a.zip\r\necho PASTED\r\n"),
+    "script": ("1013", "qqdl", "javascript:alert(document.cookie)"),
+    "utf8thunder": ("1015", "thunder",
+                    "http://downloads.example.invalid/1015/\u65e5\u672c\u8a9e.zip".encode("utf-8")),
     # A link whose text is two lines: pasted into a terminal, the second runs.
-    "twolines": ("1010", "thunder", "http://x/a.zip\r\necho PASTED\r\n"),
+    "twolines": ("1014", "thunder", "http://x/a.zip\r\necho PASTED\r\n"),
 }
 SECOND_LINK = "http://downloads.example.invalid/1008/second.zip"
 STALL_SECONDS = 300
 
 
 def wrap_link(kind, address):
-    """The link the answer page carries for an address, in code page 936."""
-    raw = address.encode("cp936")
+    """The link the answer page carries for an address, in code page 936 unless
+    given as bytes. Kind "thunder&" appends parameters as some sites do."""
+    raw = address if isinstance(address, bytes) else address.encode("cp936")
+    if kind == "thunder&":
+        return wrap_link("thunder", address) + b"&srcid=119&verno=1"
     if kind == "thunder":
         return b"thunder://" + base64.b64encode(b"AA" + raw + b"ZZ")
     if kind == "flashget":

@@ -34,6 +34,9 @@ FLOWS = [
     ("flashget", "http://downloads.example.invalid/1002/photos.rar"),
     ("qqdl", "http://downloads.example.invalid/1003/\u8d44\u6599.7z"),
     ("plain", "http://downloads.example.invalid/1004/notes.txt"),
+    # A thunder link whose address is UTF-8: the clipboard gets the name the
+    # link named, not its bytes read as code page 936.
+    ("utf8thunder", "http://downloads.example.invalid/1015/\u65e5\u672c\u8a9e.zip"),
     # A link decoding to two lines is no download address: the box stays
     # empty, and so does the clipboard after Copy.
     ("twolines", ""),

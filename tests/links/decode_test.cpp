@@ -78,6 +78,45 @@ TEST(DecodeDownloadLink, SchemesAndResults) {
     }
 }
 
+TEST(DecodeDownloadLink, ParametersAppendedAfterTheBase64TextAreIgnored) {
+    // An "&" inside the address is part of the decoded text, never of the
+    // Base64 text, and survives.
+    const std::string withAmpersand = "http://example.invalid/get?id=1&name=a.zip";
+    const std::string thunderAmp =
+        "thunder://QUFodHRwOi8vZXhhbXBsZS5pbnZhbGlkL2dldD9pZD0xJm5hbWU9YS56aXBaWg==";
+    const std::string qqdlAmp = "qqdl://aHR0cDovL2V4YW1wbGUuaW52YWxpZC9nZXQ/aWQ9MSZuYW1lPWEuemlw";
+    const std::string flashgetAmp =
+        "flashget://"
+        "W0ZMQVNIR0VUXWh0dHA6Ly9leGFtcGxlLmludmFsaWQvZ2V0P2lkPTEmbmFtZT1hLnppcFtGTEFTSEdFVF0=";
+    struct Row {
+        std::string link;
+        std::string address;
+    };
+    const std::vector<Row> rows = {
+        {kThunder + "&srcid=119&verno=1", kAddress},
+        // Unpadded, so that the parameters would otherwise run on in the
+        // same Base64 groups.
+        {"thunder://QUFodHRwOi8vZXhhbXBsZS5pbnZhbGlkL2EuemlwWlo&srcid=119&verno=1", kAddress},
+        {kThunder + "&", kAddress},
+        {kThunder + "&srcid=119/", kAddress},
+        {"thunder://&QUFodHRw", ""},
+        {kQqdl + "&srcid=119", kAddress},
+        {"qqdl://aHR0cDovL2V4YW1wbGUuaW52YWxpZC9hLnppcA&from=share", kAddress},
+        {"flashget://" + kFlashgetBase64 + "&srcid=119&verno=1", kAddress},
+        {thunderAmp, withAmpersand},
+        {thunderAmp + "&srcid=119", withAmpersand},
+        {qqdlAmp, withAmpersand},
+        {qqdlAmp + "&srcid=119", withAmpersand},
+        {flashgetAmp + "&abc", withAmpersand},
+        // A plain address keeps all of itself.
+        {"http://example.invalid/a.zip?x=1&y=2", "http://example.invalid/a.zip?x=1&y=2"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.link);
+        EXPECT_EQ(decodeDownloadLink(row.link), row.address);
+    }
+}
+
 TEST(DecodeDownloadLink, FlashgetWithoutAmpersandDecodesTheWholeLink) {
     EXPECT_EQ(decodeDownloadLink("flashget://" + kFlashgetBase64), kAddress);
     EXPECT_EQ(decodeDownloadLink("flashget://" + kFlashgetBase64 + "/"), kAddress);

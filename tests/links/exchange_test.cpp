@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "http/request.h"
+#include "links/address.h"
 #include "links/screen.h"
 #include "tests/support/recording_screen.h"
 #include "text/markers.h"
@@ -174,6 +175,10 @@ TEST_F(Exchange, EnterShowsTheDecodedAddressForEachLinkKind) {
         {"plain", "http://downloads.example.invalid/1004/notes.txt"},
         // The first of two anchors counts.
         {"twice", "http://downloads.example.invalid/1008/first.zip"},
+        // Parameters after the Base64 text; a UTF-8 name (中文) shown in code
+        // page 936.
+        {"params", "http://downloads.example.invalid/1010/report.zip"},
+        {"utf8name", "http://downloads.example.invalid/1011/\xd6\xd0\xce\xc4.zip"},
     };
     for (const Row& row : rows) {
         get(row.page);
@@ -181,6 +186,29 @@ TEST_F(Exchange, EnterShowsTheDecodedAddressForEachLinkKind) {
         // The box is emptied first, then written.
         ASSERT_EQ(shell.writes.size(), 2u);
         EXPECT_EQ(shell.writes[0].second, "");
+    }
+}
+
+TEST_F(Exchange, EnterRefusesAnAddressThatIsNoDownload) {
+    struct Row {
+        const char* page;
+        AddressFault fault;
+    };
+    const Row rows[] = {
+        {"pasted", AddressFault::controlCharacter},
+        {"script", AddressFault::notADownloadScheme},
+    };
+    for (const Row& row : rows) {
+        get(row.page);
+        shell.boxes[Control::downloadAddressBox] = "http://old.example.invalid/";
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(enter(service->code()), "") << row.page;
+        EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+                  std::string(faultMessage(row.fault)) + "\n")
+            << row.page;
+        // Nothing but the empty text reaches the box.
+        ASSERT_EQ(shell.writes.size(), 2u);
+        EXPECT_EQ(shell.writes[1].second, "");
     }
 }
 
