@@ -234,8 +234,11 @@ void finish(RequestState& r, CURLcode result) {
     if ((r.flags & kFlagNoCookies) == 0) keepStoreWithinBounds();
     if (result == CURLE_OK) return;
     if (r.overLimit) {
-        abandon(r, "the body is larger than " + std::to_string(settings().bodyBytes) +
-                       " bytes; abandoned");
+        const std::int64_t limit = settings().bodyBytes;
+        abandon(r, "the body is larger than " +
+                       (limit % (1024 * 1024) == 0 ? std::to_string(limit >> 20) + " MiB"
+                                                   : std::to_string(limit) + " bytes") +
+                       "; abandoned");
         return;
     }
     const std::string_view reason = r.error[0] != '\0' ? r.error : curl_easy_strerror(result);
@@ -294,8 +297,8 @@ template <class Value>
 bool setGuarded(RequestState& r, CURLoption option, const char* name, Value value) {
     const CURLcode result = curl_easy_setopt(r.easy.get(), option, value);
     if (result == CURLE_OK) return true;
-    reportRequestFailure(r.address, std::string("libcurl refused ") + name + ": " +
-                                        curl_easy_strerror(result));
+    reportRequestFailure(
+        r.address, std::string("libcurl refused ") + name + ": " + curl_easy_strerror(result));
     return false;
 }
 
@@ -479,8 +482,8 @@ bool givenUp(const Request& request) {
 
 int redirectsFollowed(const Request& request) {
     long count = 0;
-    if (!request || curl_easy_getinfo(request->easy.get(), CURLINFO_REDIRECT_COUNT, &count) !=
-                        CURLE_OK) {
+    if (!request ||
+        curl_easy_getinfo(request->easy.get(), CURLINFO_REDIRECT_COUNT, &count) != CURLE_OK) {
         return 0;
     }
     return static_cast<int>(count);

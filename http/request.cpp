@@ -193,8 +193,8 @@ HttpResult& done(Call& c, ByteSet body) {
 }
 
 bool startsWithName(TextView line, TextView lowerName) {
-    return line.size() > lowerName.size() && toLowerCase(line.substr(0, lowerName.size())) ==
-                                                 lowerName;
+    return line.size() > lowerName.size() &&
+           toLowerCase(line.substr(0, lowerName.size())) == lowerName;
 }
 
 bool hasScheme(TextView address) {
@@ -284,9 +284,9 @@ HttpResult httpRequest(HttpOptions options) {
     for (;;) {
         std::optional<Exchanged> e = exchangeOnce(current, c);
         if (!e) return std::move(done(c, {}));
-        const bool sawLocation =
-            collectResponseHeaders(result.rawHeaders, result.returnedCookies,
-                                   result.redirectLocation, options.cookies ? &*options.cookies : nullptr);
+        const bool sawLocation = collectResponseHeaders(
+            result.rawHeaders, result.returnedCookies, result.redirectLocation,
+            options.cookies ? &*options.cookies : nullptr);
         if (e->outcome == net::Outcome::abandoned) return std::move(done(c, {}));
         c.redirectsLeft -= e->redirects;
 

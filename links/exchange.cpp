@@ -31,8 +31,8 @@ Text& hostOverride() {
 }
 
 bool isHostCharacter(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-           c == '.' || c == '-' || c == '_';
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+           c == '-' || c == '_';
 }
 
 // "host" or "host:port": a host name or IPv4 address, and a port from 1 to
@@ -94,7 +94,7 @@ void submitCaptcha() {
                                                    .method = Verb::post,
                                                    .postText = form,
                                                    .whileWaiting = keepAliveWhileWaiting})
-                                           .body);
+                                          .body);
     const Text link = textBetween(answer, kLinkStart, kLinkEnd);
     const Text address = decodeDownloadLink(link);
     setControlText(Control::downloadAddressBox, "");

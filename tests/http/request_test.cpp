@@ -130,7 +130,8 @@ TEST_F(HttpRequestTest, SendsTheDefaultRequests) {
         const auto requests = server().takeRequests(1);
         ASSERT_EQ(requests.size(), 1u);
         const std::string length =
-            row.method == Verb::get ? "" : "Content-Length: " + std::to_string(row.body.size()) + "\r\n";
+            row.method == Verb::get ? ""
+                                    : "Content-Length: " + std::to_string(row.body.size()) + "\r\n";
         EXPECT_EQ(headOf(requests[0]), row.verb + " /page?x=1 HTTP/1.1\r\nHost: " + host() +
                                            "\r\nUser-Agent: " + std::string(kDefaultAgent) +
                                            "\r\n" + lines + "\r\n" + length + "\r\n");
@@ -330,7 +331,11 @@ TEST_F(HttpRequestTest, HostileServersCannotHoldTheRequest) {
         {"trickle", {{head + std::string(100, 't'), After::trickle}}, false, "", 1, "in all", 5},
         {"stall mid-body", {{head + "abcd", After::stall}}, false, "abcd", 1, "too slow", 1, 6000},
         {"endless body", {{"HTTP/1.1 200 OK\r\n\r\n", After::endless}}, false, "", 1, "larger"},
-        {"cut short", {{head + std::string(3000, 'x')}}, false, std::string(3000, 'x'), 1,
+        {"cut short",
+         {{head + std::string(3000, 'x')}},
+         false,
+         std::string(3000, 'x'),
+         1,
          "remaining"},
         {"301 chain of 20, own", chain("301 Moved Permanently", 20), true, "end", 21, nullptr},
         {"301 chain of 25, own", chain("301 Moved Permanently", 25), true, "", 21, "20 redirects"},
@@ -347,7 +352,8 @@ TEST_F(HttpRequestTest, HostileServersCannotHoldTheRequest) {
         net::setTimeoutsForTesting(std::chrono::milliseconds(3000),
                                    std::chrono::seconds(row.idleSeconds));
         ASSERT_TRUE(server().reset());
-        for (const Queued& queued : row.answers) ASSERT_TRUE(server().queue(queued.bytes, queued.after));
+        for (const Queued& queued : row.answers)
+            ASSERT_TRUE(server().queue(queued.bytes, queued.after));
         ::testing::internal::CaptureStderr();
         const auto started = std::chrono::steady_clock::now();
         const HttpResult result =
@@ -382,8 +388,8 @@ TEST_F(HttpRequestTest, HeaderNamesCountOnlyAtTheStartOfALine) {
 }
 
 TEST_F(HttpRequestTest, ARepeatAfter301ReplacesTheCookieLine) {
-    ASSERT_TRUE(server().queue(answer("301 Moved Permanently",
-                                      "Set-Cookie: n=2; path=/\r\nLocation: " + base() + "/b\r\n")));
+    ASSERT_TRUE(server().queue(answer(
+        "301 Moved Permanently", "Set-Cookie: n=2; path=/\r\nLocation: " + base() + "/b\r\n")));
     ASSERT_TRUE(server().queue(answer("200 OK", "", "here")));
     const HttpResult result =
         httpRequest({.url = base() + "/a", .cookies = "a=1", .noAutoRedirect = true});
@@ -418,7 +424,8 @@ TEST_F(HttpRequestTest, TheCookieStoreStaysBounded) {
         ASSERT_EQ(stored.size(), kMostCookiesPerDomain);
         // The newest answer's cookies are the ones kept.
         const std::string newest = "c" + std::to_string(get * 21 + 20) + "_";
-        for (const StoredCookie& cookie : stored) EXPECT_EQ(cookie.name.rfind(newest, 0), 0u) << cookie.name;
+        for (const StoredCookie& cookie : stored)
+            EXPECT_EQ(cookie.name.rfind(newest, 0), 0u) << cookie.name;
     }
 
     // Many domains: at most 3000 in all, the oldest gone first.
@@ -663,8 +670,9 @@ TEST_F(HttpRequestTest, SecureRequests) {
 TEST_F(HttpRequestTest, ProxyServesHttpAddressesOnly) {
     const std::string proxy = "127.0.0.1:" + std::to_string(server().plainPort());
     ASSERT_TRUE(server().queue(answer("200 OK", "", "proxied")));
-    EXPECT_EQ(httpRequest({.url = "http://tovrel-proxied.invalid/p?q=1", .proxy = proxy}).body.bytes,
-              "proxied");
+    EXPECT_EQ(
+        httpRequest({.url = "http://tovrel-proxied.invalid/p?q=1", .proxy = proxy}).body.bytes,
+        "proxied");
     auto requests = server().takeRequests(1);
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].bytes.rfind("GET http://tovrel-proxied.invalid/p?q=1 HTTP/1.1\r\n", 0),

@@ -43,7 +43,8 @@ bool ScriptedServer::start(const std::string& certFile, const std::string& keyFi
     process_ = std::make_unique<ChildProcess>(
         argv, ChildProcess::Options{.pipeInput = true, .output = ChildProcess::Output::piped});
     if (!process_->running()) return false;
-    const auto line = process_->readLine(std::chrono::steady_clock::now() + std::chrono::seconds(15));
+    const auto line =
+        process_->readLine(std::chrono::steady_clock::now() + std::chrono::seconds(15));
     if (!line) return false;
     std::istringstream words(*line);
     std::string word;

@@ -31,9 +31,9 @@ class StandIn {
   public:
     StandIn() : portFile_(::testing::TempDir() + "stand_in_port_" + std::to_string(getpid())) {
         std::remove(portFile_.c_str());
-        process_ = std::make_unique<fakes::ChildProcess>(std::vector<std::string>{
-            "python3", TOVREL_SOURCE_DIR "/tools/stand_in_service.py", "--port", "0",
-            "--port-file", portFile_});
+        process_ = std::make_unique<fakes::ChildProcess>(
+            std::vector<std::string>{"python3", TOVREL_SOURCE_DIR "/tools/stand_in_service.py",
+                                     "--port", "0", "--port-file", portFile_});
         if (!process_->running()) return;
         port_ = fakes::ChildProcess::portFromFile(
             portFile_, std::chrono::steady_clock::now() + std::chrono::seconds(20));
@@ -46,8 +46,12 @@ class StandIn {
     Text base() const { return "http://127.0.0.1:" + std::to_string(port_); }
     Text page(const char* name) const { return base() + "/s/" + name; }
     // The code of the last captcha image, and the requests received so far.
-    Text code() const { return byteSetToText(httpRequest({.url = base() + "/__stand-in/code"}).body); }
-    Text log() const { return byteSetToText(httpRequest({.url = base() + "/__stand-in/log"}).body); }
+    Text code() const {
+        return byteSetToText(httpRequest({.url = base() + "/__stand-in/code"}).body);
+    }
+    Text log() const {
+        return byteSetToText(httpRequest({.url = base() + "/__stand-in/log"}).body);
+    }
     // The last logged request that begins with `start` (method, tab, path), after it.
     Text lastRequest(TextView start) const {
         const Text all = log();
@@ -207,10 +211,18 @@ TEST(ServiceHost, AcceptsHostsWithAnOptionalPortAndRejectsTheRest) {
         bool accepted;
     };
     constexpr Row kRows[] = {
-        {"share.example.com", true}, {"127.0.0.1:8080", true}, {"host:65535", true},
-        {"host:0", false},           {"host:65536", false},    {"host:08", false},
-        {"host:", false},            {":80", false},           {"host/x", false},
-        {"http://host", false},      {"ho st", false},         {"host:80:81", false},
+        {"share.example.com", true},
+        {"127.0.0.1:8080", true},
+        {"host:65535", true},
+        {"host:0", false},
+        {"host:65536", false},
+        {"host:08", false},
+        {"host:", false},
+        {":80", false},
+        {"host/x", false},
+        {"http://host", false},
+        {"ho st", false},
+        {"host:80:81", false},
     };
     for (const Row& row : kRows) {
         ASSERT_TRUE(setServiceHost("before.example"));

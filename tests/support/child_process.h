@@ -24,8 +24,7 @@ class ChildProcess {
     // Spawns argv (argv[0] looked up on PATH); running() tells whether it
     // started.
     ChildProcess(const std::vector<std::string>& argv, Options options);
-    explicit ChildProcess(const std::vector<std::string>& argv)
-        : ChildProcess(argv, Options{}) {}
+    explicit ChildProcess(const std::vector<std::string>& argv) : ChildProcess(argv, Options{}) {}
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
@@ -42,7 +41,8 @@ class ChildProcess {
     int wait();
 
     // Waits until path holds a port number and gives it; 0 at the deadline.
-    static int portFromFile(const std::string& path, std::chrono::steady_clock::time_point deadline);
+    static int portFromFile(const std::string& path,
+                            std::chrono::steady_clock::time_point deadline);
 
   private:
     pid_t pid_ = -1;
