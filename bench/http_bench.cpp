@@ -5,11 +5,8 @@
 // shows how much of them that is. A summary of the ratios follows the table.
 #include <benchmark/benchmark.h>
 
-#include <fcntl.h>
 #include <netinet/in.h>
-#include <spawn.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -24,8 +21,7 @@
 
 #include "base/codepage.h"
 #include "http/request.h"
-
-extern char** environ;
+#include "tests/support/child_process.h"
 
 using namespace tovrel;
 
@@ -119,26 +115,15 @@ void timed(benchmark::State& state, const std::string& name, Body body) {
 // Runs a command with its standard output on /dev/null; false unless it
 // exits with status 0.
 bool runCommand(const std::vector<std::string>& words) {
-    std::vector<char*> argv;
-    for (const std::string& word : words) argv.push_back(const_cast<char*>(word.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) return false;
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    fakes::ChildProcess command(words, {.output = fakes::ChildProcess::Output::discarded});
+    return command.wait() == 0;
 }
 
 void BM_HttpRequest(benchmark::State& state) {
     const std::size_t bytes = static_cast<std::size_t>(state.range(0)) * kMiB;
     const std::string url = server().address(bytes);
     timed(state, "httpRequest/" + std::to_string(state.range(0)), [&] {
-        const ByteSet body = httpRequest(url);
+        const ByteSet body = httpRequest({.url = url}).body;
         if (body.bytes.size() != bytes) state.SkipWithError("short body");
         benchmark::DoNotOptimize(body);
     });

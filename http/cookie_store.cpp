@@ -1,7 +1,11 @@
 #include "http/cookie_store.h"
 
+#include "http/platform.h"
+
 #include <curl/curl.h>
 
+#include <algorithm>
+#include <map>
 #include <string_view>
 
 namespace tovrel {
@@ -15,7 +19,7 @@ namespace {
 class CookieShare {
   public:
     CookieShare() {
-        curl_global_init(CURL_GLOBAL_DEFAULT);
+        if (!libcurlReady()) return;
         share_ = curl_share_init();
         if (share_ != nullptr) curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
     }
@@ -89,6 +93,55 @@ bool plainField(std::string_view field) {
     return field.find_first_of(std::string_view("\t\r\n\0", 4)) == std::string_view::npos;
 }
 
+// Adds cookie through handle, in the tab-separated form.
+void addCookieLine(CURL* handle, const StoredCookie& cookie) {
+    const std::string line =
+        (cookie.httpOnly ? "#HttpOnly_" : "") + std::string(cookie.includeSubdomains ? "." : "") +
+        cookie.domain + "\t" + (cookie.includeSubdomains ? "TRUE" : "FALSE") + "\t" +
+        (cookie.path.empty() ? "/" : cookie.path) + "\t" + (cookie.secure ? "TRUE" : "FALSE") +
+        "\t" + std::to_string(cookie.expiry) + "\t" + cookie.name + "\t" + cookie.value;
+    curl_easy_setopt(handle, CURLOPT_COOKIELIST, line.c_str());
+}
+
+// When each cookie the store holds was first seen (a count that only grows),
+// by domain, path and name: a replaced cookie keeps its age.
+struct Ages {
+    std::map<std::string, std::uint64_t> byCookie;
+    std::uint64_t next = 0;
+};
+
+Ages& ages() {
+    static Ages table;
+    return table;
+}
+
+std::string ageKey(const StoredCookie& cookie) {
+    return cookie.domain + '\t' + cookie.path + '\t' + cookie.name;
+}
+
+// The ages of cookies, oldest first as indexes into cookies; cookies not
+// seen before are newer than all others, in the store's order (which is the
+// order they were added in within one domain). Forgets cookies gone.
+std::vector<std::size_t> oldestFirst(const std::vector<StoredCookie>& cookies) {
+    Ages& table = ages();
+    std::map<std::string, std::uint64_t> current;
+    std::vector<std::pair<std::uint64_t, std::size_t>> order;
+    order.reserve(cookies.size());
+    for (std::size_t i = 0; i < cookies.size(); ++i) {
+        const std::string key = ageKey(cookies[i]);
+        const auto known = table.byCookie.find(key);
+        const std::uint64_t age = known != table.byCookie.end() ? known->second : table.next++;
+        current.emplace(key, age);
+        order.emplace_back(age, i);
+    }
+    table.byCookie.swap(current);
+    std::sort(order.begin(), order.end());
+    std::vector<std::size_t> indexes;
+    indexes.reserve(order.size());
+    for (const auto& [age, index] : order) indexes.push_back(index);
+    return indexes;
+}
+
 }  // namespace
 
 void* cookieShareHandle() {
@@ -118,18 +171,39 @@ void addStoredCookie(const StoredCookie& cookie) {
     }
     if (cookie.expiry < 0) return;
     net::StoreHandle handle;
-    if (handle.get() == nullptr) return;
-    const std::string line =
-        (cookie.httpOnly ? "#HttpOnly_" : "") + std::string(cookie.includeSubdomains ? "." : "") +
-        cookie.domain + "\t" + (cookie.includeSubdomains ? "TRUE" : "FALSE") + "\t" +
-        (cookie.path.empty() ? "/" : cookie.path) + "\t" + (cookie.secure ? "TRUE" : "FALSE") +
-        "\t" + std::to_string(cookie.expiry) + "\t" + cookie.name + "\t" + cookie.value;
-    curl_easy_setopt(handle.get(), CURLOPT_COOKIELIST, line.c_str());
+    if (handle.get() != nullptr) net::addCookieLine(handle.get(), cookie);
 }
 
 void clearStoredCookies() {
     net::StoreHandle handle;
     if (handle.get() != nullptr) curl_easy_setopt(handle.get(), CURLOPT_COOKIELIST, "ALL");
+    net::ages() = net::Ages{};
+}
+
+void keepStoreWithinBounds() {
+    const std::vector<StoredCookie> cookies = listStoredCookies();
+    const std::vector<std::size_t> order = net::oldestFirst(cookies);
+    if (cookies.size() <= kMostCookiesPerDomain) return;
+    // The newest ones stay: at most so many per domain and in all.
+    std::vector<bool> keep(cookies.size(), false);
+    std::map<std::string, std::size_t> perDomain;
+    std::size_t kept = 0;
+    for (auto at = order.rbegin(); at != order.rend() && kept < kMostStoredCookies; ++at) {
+        std::size_t& count = perDomain[cookies[*at].domain];
+        if (count == kMostCookiesPerDomain) continue;
+        ++count;
+        ++kept;
+        keep[*at] = true;
+    }
+    if (kept == cookies.size()) return;
+    // The store is built again from the kept ones, oldest first, so that it
+    // keeps its order.
+    net::StoreHandle handle;
+    if (handle.get() == nullptr) return;
+    curl_easy_setopt(handle.get(), CURLOPT_COOKIELIST, "ALL");
+    for (const std::size_t index : order) {
+        if (keep[index]) net::addCookieLine(handle.get(), cookies[index]);
+    }
 }
 
 }  // namespace tovrel

@@ -3,6 +3,7 @@
 // written to disk. The browser pane's bridge lists and adds cookies here.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -32,6 +33,13 @@ std::vector<StoredCookie> listStoredCookies();
 void addStoredCookie(const StoredCookie& cookie);
 // Empties the store.
 void clearStoredCookies();
+
+// The store's bounds (RFC 6265's least capacities).
+inline constexpr std::size_t kMostCookiesPerDomain = 50;
+inline constexpr std::size_t kMostStoredCookies = 3000;
+// Brings the store within its bounds, dropping the cookies first seen longest
+// ago: every exchange that used the store calls it when it ends.
+void keepStoreWithinBounds();
 
 namespace net {
 // The libcurl share handle that holds the store, for the request layer.

@@ -1,6 +1,7 @@
 #include "http/request.h"
 
 #include "base/codepage.h"
+#include "base/storage.h"
 #include "http/cookies.h"
 #include "http/platform.h"
 #include "http/urls.h"
@@ -11,9 +12,11 @@
 #include <sys/mman.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <new>
 
 namespace tovrel {
 
@@ -22,27 +25,20 @@ namespace {
 constexpr int kReadBlock = 1024;
 constexpr int kRawHeaderCapacity = 5000;
 constexpr int kUtf8Window = 500;
-// How often the routine follows 301 answers itself before it takes the last
-// answer as the result.
-constexpr int kMaxMovedRepeats = 20;
 
 constexpr std::size_t kFirstCapacity = std::size_t{16} * 1024;
 constexpr std::uintptr_t kHugePage = std::uintptr_t{2} * 1024 * 1024;
 constexpr std::size_t kHugePageAdviceFrom = std::size_t{4} * 1024 * 1024;
-constexpr std::int64_t kMostReserved = std::int64_t{256} * 1024 * 1024;
-
-// The parameters of one call, each the caller's variable or a private one.
-struct Exchange {
-    int method;
-    TextView postText;
-    Text* cookies;  // null: not given
-    Text& returnedCookies;
-    Text& extraHeaders;
-    Text& redirectLocation;
-    bool noAutoRedirect;
-    ByteSet& postBytes;
-    const std::optional<Text>& proxy;
-    Text& rawHeaders;
+// One call of the routine: the options it writes back as it goes, the result
+// taking shape, and what is left of the call's time and redirects.
+struct Call {
+    HttpOptions& options;
+    HttpResult& result;
+    std::chrono::steady_clock::time_point deadline;
+    int redirectsLeft = net::kMaxRedirects;
+    // The Cookie line the last exchange appended to the header text, which a
+    // repeat after a 301 replaces.
+    Text cookieLine{};
 };
 
 Text agentFor(TextView extraHeaders) {
@@ -52,7 +48,8 @@ Text agentFor(TextView extraHeaders) {
     return agent;
 }
 
-void appendDefaultHeaders(Text& headers, TextView url, const Text* cookies) {
+void appendDefaultHeaders(Call& c, TextView url) {
+    Text& headers = c.options.extraHeaders;
     if (findText(headers, "Referer:") == -1) {
         headers = headers.empty() ? concatText("Referer: ", url)
                                   : concatText(headers, "\r\nReferer: ", url);
@@ -62,9 +59,13 @@ void appendDefaultHeaders(Text& headers, TextView url, const Text* cookies) {
     if (findText(headers, "Content-Type:") == -1) {
         headers.append("\r\nContent-Type: application/x-www-form-urlencoded");
     }
-    if (cookies != nullptr && !cookies->empty()) {
-        headers.append("\r\nCookie: ");
-        headers.append(*cookies);
+    if (!c.cookieLine.empty() && TextView(headers).ends_with(c.cookieLine)) {
+        headers.resize(headers.size() - c.cookieLine.size());
+    }
+    c.cookieLine.clear();
+    if (c.options.cookies && !c.options.cookies->empty()) {
+        c.cookieLine = concatText("\r\nCookie: ", *c.options.cookies);
+        headers.append(c.cookieLine);
     }
 }
 
@@ -72,8 +73,7 @@ void appendDefaultHeaders(Text& headers, TextView url, const Text* cookies) {
 // asked to be backed by huge pages where the system allows it: filling tens of
 // MiB of small pages costs more than receiving the bytes.
 void growBody(std::string& body, std::size_t capacity) {
-    std::string grown;
-    grown.reserve(capacity);
+    std::string grown = newStorage(capacity);
     if (capacity >= kHugePageAdviceFrom) {
         const auto start = reinterpret_cast<std::uintptr_t>(grown.data());
         const std::uintptr_t first = (start + kHugePage - 1) & ~(kHugePage - 1);
@@ -87,9 +87,10 @@ void growBody(std::string& body, std::size_t capacity) {
 }
 
 void reserveBody(std::string& body, std::int64_t expected) {
-    // A length the server announces is trusted only up to a limit.
-    if (expected > 0 && expected <= kMostReserved)
+    // A length the server announces is trusted only up to the body limit.
+    if (expected > 0 && expected <= net::mostBodyBytes()) {
         growBody(body, static_cast<std::size_t>(expected));
+    }
 }
 
 void appendBlock(std::string& body, const char* block, std::size_t count) {
@@ -99,42 +100,8 @@ void appendBlock(std::string& body, const char* block, std::size_t count) {
     body.append(block, count);
 }
 
-// Opens, sends, reads and closes one request; the by-reference parameters
-// are written as the exchange goes. Nothing when the session, the connection
-// or the request cannot be opened, in which case no parameter is written.
-std::optional<ByteSet> exchangeOnce(const Text& url, Exchange& x) {
-    const char* verb = x.method == 1 ? "POST" : "GET";
-    const Text agent = agentFor(x.extraHeaders);
-
-    net::Session session = net::openSession(
-        agent, x.proxy ? std::optional<std::string>(concatText("http=", *x.proxy)) : std::nullopt);
-    if (!session) {
-        net::reportRequestFailure(url, "libcurl could not be initialised");
-        return std::nullopt;
-    }
-    net::Connection connection = net::connectTo(session, urlHost(url), urlPort(url));
-    if (!connection) {
-        net::reportRequestFailure(url, "not a host name or address that can be connected to");
-        return std::nullopt;
-    }
-
-    std::uint32_t flags = net::kFlagReload | net::kFlagNeedFile;
-    if (x.cookies != nullptr) flags |= net::kFlagNoCookies;
-    if (x.noAutoRedirect) flags |= net::kFlagNoAutoRedirect;
-    flags |= toLowerCase(leftText(url, 5)) == "https" ? net::kFlagSecure
-                                                      : net::kFlagIgnoreRedirectToHttps;
-    net::Request request = net::openRequest(connection, verb, urlPath(url), "HTTP/1.1", flags);
-    if (!request) return std::nullopt;
-
-    appendDefaultHeaders(x.extraHeaders, url, x.cookies);
-
-    if (x.method == 0) {
-        net::sendRequest(request, x.extraHeaders, std::nullopt);
-    } else {
-        if (byteSetLength(x.postBytes) == 0) x.postBytes = toByteSet(x.postText);
-        net::sendRequest(request, x.extraHeaders, std::string_view(x.postBytes.bytes));
-    }
-
+// The body in blocks, until its end or the exchange's.
+ByteSet readBody(const net::Request& request) {
     // The body grows by appending each block in place, so reading it takes
     // time in proportion to its length.
     ByteSet body;
@@ -145,17 +112,88 @@ std::optional<ByteSet> exchangeOnce(const Text& url, Exchange& x) {
         if (count == 0) break;
         appendBlock(body.bytes, block, static_cast<std::size_t>(count));
     }
-    // A request that failed on the way gives no body at all.
-    if (net::requestFailed(request)) body = ByteSet{};
-
-    x.rawHeaders = blankText(kRawHeaderCapacity);
-    net::queryRawHeaders(request, x.rawHeaders.data(), kRawHeaderCapacity);
-    x.rawHeaders.resize(std::strlen(x.rawHeaders.c_str()));
-
-    request.close();
-    connection.close();
-    session.close();
     return body;
+}
+
+std::uint32_t flagsFor(TextView url, const HttpOptions& options) {
+    std::uint32_t flags = net::kFlagReload | net::kFlagNeedFile;
+    if (options.cookies) flags |= net::kFlagNoCookies;
+    if (options.noAutoRedirect) flags |= net::kFlagNoAutoRedirect;
+    flags |= toLowerCase(leftText(url, 5)) == "https" ? net::kFlagSecure
+                                                      : net::kFlagIgnoreRedirectToHttps;
+    return flags;
+}
+
+struct Exchanged {
+    ByteSet body;
+    net::Outcome outcome = net::Outcome::complete;
+    int redirects = 0;
+};
+
+// Opens, sends and reads one request; the options and the result's raw
+// headers are written as the exchange goes. Nothing when the request cannot
+// be opened, in which case nothing is written.
+std::optional<Exchanged> exchangeOnce(const Text& url, Call& c) {
+    HttpOptions& o = c.options;
+    const Text agent = agentFor(o.extraHeaders);
+    const std::optional<std::string> proxyList =
+        o.proxy ? std::optional<std::string>(concatText("http=", *o.proxy)) : std::nullopt;
+    const Text host = urlHost(url);
+    const Text object = urlPath(url);
+    const net::Request request = net::openRequest(
+        {.url = url,
+         .agent = agent,
+         .proxyList = proxyList,
+         .host = host,
+         .port = urlPort(url),
+         .verb = o.method == Verb::post ? "POST" : "GET",
+         .object = object,
+         .version = "HTTP/1.1",
+         .flags = flagsFor(url, o)},
+        {.deadline = c.deadline, .redirects = c.redirectsLeft, .whileWaiting = o.whileWaiting});
+    if (!request) return std::nullopt;
+
+    appendDefaultHeaders(c, url);
+    if (o.method == Verb::get) {
+        net::sendRequest(request, o.extraHeaders, std::nullopt);
+    } else {
+        if (byteSetLength(o.postBytes) == 0) o.postBytes = toByteSet(o.postText);
+        net::sendRequest(request, o.extraHeaders, std::string_view(o.postBytes.bytes));
+    }
+
+    Exchanged e{readBody(request), net::requestOutcome(request), net::redirectsFollowed(request)};
+    // An abandoned request gives no body at all; one cut short what came.
+    if (e.outcome == net::Outcome::abandoned) e.body = ByteSet{};
+
+    Text& raw = c.result.rawHeaders;
+    raw = blankText(kRawHeaderCapacity);
+    net::queryRawHeaders(request, raw.data(), kRawHeaderCapacity);
+    raw.resize(std::strlen(raw.c_str()));
+    return e;
+}
+
+// The body as the caller gets it: converted when it declares UTF-8.
+ByteSet finalBody(ByteSet body, TextView rawHeaders) {
+    if (!declaresUtf8(body, rawHeaders)) return body;
+    try {
+        return ByteSet{utf8ToAnsi(body.bytes)};
+    } catch (const std::bad_alloc&) {
+        reportAllocationFailure(body.bytes.size());
+    }
+}
+
+// Hands the options' written-back values to the result, with body.
+HttpResult& done(Call& c, ByteSet body) {
+    c.result.body = std::move(body);
+    c.result.cookies = std::move(c.options.cookies);
+    c.result.extraHeaders = std::move(c.options.extraHeaders);
+    c.result.postBytes = std::move(c.options.postBytes);
+    return c.result;
+}
+
+bool startsWithName(TextView line, TextView lowerName) {
+    return line.size() > lowerName.size() &&
+           toLowerCase(line.substr(0, lowerName.size())) == lowerName;
 }
 
 bool hasScheme(TextView address) {
@@ -180,12 +218,16 @@ bool collectResponseHeaders(TextView rawHeaders, Text& returnedCookies, Text& re
     const int count = arraySize(lines);
     for (int i = 1; i <= count; ++i) {
         const Text& line = lines.member(i);
-        if (findText(line, "Location:") != -1) {
+        if (startsWithName(line, "location:")) {
             redirectLocation = valueAfterColon(line);
             sawLocation = true;
         }
-        if (findText(line, "Set-Cookie") != -1) {
-            returnedCookies.append(trimBothEnds(textBetween(line, "Set-Cookie:", ";")));
+        if (startsWithName(line, "set-cookie:")) {
+            // The pair runs from the colon to the first ";"; without one it
+            // collects as empty.
+            const TextView rest = TextView(line).substr(textLength("set-cookie:"));
+            const std::size_t end = rest.find(';');
+            if (end != TextView::npos) returnedCookies.append(trimBothEnds(rest.substr(0, end)));
             returnedCookies.append("; ");
         }
     }
@@ -233,42 +275,37 @@ bool declaresUtf8(const ByteSet& body, TextView rawHeaders) {
     return findText(rawHeaders, "utf-8", 0, true) != -1;
 }
 
-ByteSet httpRequest(TextView url, int method, TextView postText, Text* cookies,
-                    Text* returnedCookies, Text* extraHeaders, Text* redirectLocation,
-                    bool noAutoRedirect, ByteSet* postBytes, const std::optional<Text>& proxy,
-                    Text* rawHeaders) {
-    Text ownReturnedCookies, ownExtraHeaders, ownRedirectLocation, ownRawHeaders;
-    ByteSet ownPostBytes;
-    Exchange x{method,
-               postText,
-               cookies,
-               returnedCookies != nullptr ? *returnedCookies : ownReturnedCookies,
-               extraHeaders != nullptr ? *extraHeaders : ownExtraHeaders,
-               redirectLocation != nullptr ? *redirectLocation : ownRedirectLocation,
-               noAutoRedirect,
-               postBytes != nullptr ? *postBytes : ownPostBytes,
-               proxy,
-               rawHeaders != nullptr ? *rawHeaders : ownRawHeaders};
-
-    Text current(url);
-    for (int repeat = 0;; ++repeat) {
-        std::optional<ByteSet> body = exchangeOnce(current, x);
-        if (!body) return {};
-        const bool sawLocation =
-            collectResponseHeaders(x.rawHeaders, x.returnedCookies, x.redirectLocation, x.cookies);
+HttpResult httpRequest(HttpOptions options) {
+    HttpResult result;
+    result.redirectLocation = options.redirectLocation;
+    Call c{options, result, std::chrono::steady_clock::now() + net::mostTimeInAll()};
+    Text current = options.url;
+    for (;;) {
+        std::optional<Exchanged> e = exchangeOnce(current, c);
+        if (!e) return std::move(done(c, {}));
+        const bool sawLocation = collectResponseHeaders(
+            result.rawHeaders, result.returnedCookies, result.redirectLocation,
+            options.cookies ? &*options.cookies : nullptr);
+        if (e->outcome == net::Outcome::abandoned) return std::move(done(c, {}));
+        c.redirectsLeft -= e->redirects;
 
         // A 301 answer is followed by repeating the request at its Location,
         // with every other parameter as it now stands.
-        if (isMovedPermanently(x.rawHeaders) && sawLocation && repeat < kMaxMovedRepeats) {
-            Text next = redirectTarget(current, x.redirectLocation);
+        if (isMovedPermanently(result.rawHeaders) && sawLocation) {
+            Text next = redirectTarget(current, result.redirectLocation);
             if (!next.empty()) {
+                if (c.redirectsLeft <= 0) {
+                    net::reportRequestFailure(
+                        current, "more than " + std::to_string(net::kMaxRedirects) + " redirects");
+                    return std::move(done(c, {}));
+                }
+                --c.redirectsLeft;
                 current = std::move(next);
-                x.redirectLocation.clear();
+                result.redirectLocation.clear();
                 continue;
             }
         }
-        if (declaresUtf8(*body, x.rawHeaders)) return ByteSet{utf8ToAnsi(body->bytes)};
-        return std::move(*body);
+        return std::move(done(c, finalBody(std::move(e->body), result.rawHeaders)));
     }
 }
 

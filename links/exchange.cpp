@@ -75,7 +75,8 @@ bool setServiceHost(TextView hostAndPort) {
 
 void fetchSharePage() {
     const Text url = getControlText(Control::pageAddressBox);
-    const Text page = byteSetToText(httpRequest(url));
+    const Text page =
+        byteSetToText(httpRequest({.url = url, .whileWaiting = keepAliveWhileWaiting}).body);
     const Text segment = textBetween(page, kScriptStart, kScriptEnd);
     currentFileId = textBetween(segment, "fid=", "&");
     currentKey = textBetween(segment, "key=", "&");
@@ -89,7 +90,11 @@ void submitCaptcha() {
     const Text captcha = getControlText(Control::captchaBox);
     const Text form = concatText("file_id=", currentFileId, "&randcode=", captcha, kFormTail);
     const Text loginAddress = concatText(serviceBaseAddress(), "/guest_loginV2.php");
-    const Text answer = byteSetToText(httpRequest(loginAddress, 1, form));
+    const Text answer = byteSetToText(httpRequest({.url = loginAddress,
+                                                   .method = Verb::post,
+                                                   .postText = form,
+                                                   .whileWaiting = keepAliveWhileWaiting})
+                                          .body);
     const Text link = textBetween(answer, kLinkStart, kLinkEnd);
     const Text address = downloadAddress(link);
     setControlText(Control::downloadAddressBox, "");

@@ -22,6 +22,7 @@
 #include "http/platform.h"
 #include "http/request.h"
 #include "links/exchange.h"
+#include "links/screen.h"
 #include "tools/captcha_view.h"
 #include "tools/terminal_screen.h"
 
@@ -165,7 +166,7 @@ void receiveFailure(std::string_view, std::string_view reason) {
 // window's browser pane loads it. The one place this command makes a request
 // of its own.
 ByteSet fetchImage(TextView url) {
-    return httpRequest(url);
+    return httpRequest({.url = Text(url), .whileWaiting = keepAliveWhileWaiting}).body;
 }
 
 bool writeFile(const std::string& path, std::string_view bytes, std::string& why) {

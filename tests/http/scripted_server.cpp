@@ -1,10 +1,7 @@
 #include "scripted_server.h"
 
 #include <netinet/in.h>
-#include <poll.h>
-#include <signal.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -37,68 +34,22 @@ std::string fromHex(std::string_view hex) {
 
 }  // namespace
 
-ScriptedServer::~ScriptedServer() {
-    if (toServer_ != -1) close(toServer_);
-    if (fromServer_ != -1) close(fromServer_);
-    if (pid_ > 0) {
-        // Closing its input ends the server; make sure of it.
-        kill(pid_, SIGTERM);
-        waitpid(pid_, nullptr, 0);
-    }
-}
-
 bool ScriptedServer::start(const std::string& certFile, const std::string& keyFile) {
-    int in[2];
-    int out[2];
-    if (pipe(in) != 0) return false;
-    if (pipe(out) != 0) return false;
-    pid_ = fork();
-    if (pid_ < 0) return false;
-    if (pid_ == 0) {
-        dup2(in[0], 0);
-        dup2(out[1], 1);
-        close(in[0]);
-        close(in[1]);
-        close(out[0]);
-        close(out[1]);
-        if (certFile.empty()) {
-            execlp("python3", "python3", TOVREL_SCRIPTED_SERVER, static_cast<char*>(nullptr));
-        } else {
-            execlp("python3", "python3", TOVREL_SCRIPTED_SERVER, certFile.c_str(), keyFile.c_str(),
-                   static_cast<char*>(nullptr));
-        }
-        _exit(127);
+    std::vector<std::string> argv = {"python3", TOVREL_SCRIPTED_SERVER};
+    if (!certFile.empty()) {
+        argv.push_back(certFile);
+        argv.push_back(keyFile);
     }
-    close(in[0]);
-    close(out[1]);
-    toServer_ = in[1];
-    fromServer_ = out[0];
-    std::string line;
-    if (!readLine(line, std::chrono::steady_clock::now() + std::chrono::seconds(15))) return false;
-    std::istringstream words(line);
+    process_ = std::make_unique<ChildProcess>(
+        argv, ChildProcess::Options{.pipeInput = true, .output = ChildProcess::Output::piped});
+    if (!process_->running()) return false;
+    const auto line =
+        process_->readLine(std::chrono::steady_clock::now() + std::chrono::seconds(15));
+    if (!line) return false;
+    std::istringstream words(*line);
     std::string word;
     words >> word >> plainPort_ >> tlsPort_;
     return word == "ports" && plainPort_ > 0;
-}
-
-bool ScriptedServer::readLine(std::string& line, std::chrono::steady_clock::time_point deadline) {
-    for (;;) {
-        const std::size_t end = pending_.find('\n');
-        if (end != std::string::npos) {
-            line = pending_.substr(0, end);
-            pending_.erase(0, end + 1);
-            return true;
-        }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() < 0) return false;
-        pollfd waiting{fromServer_, POLLIN, 0};
-        if (poll(&waiting, 1, static_cast<int>(left.count())) <= 0) return false;
-        char buffer[65536];
-        const ssize_t count = read(fromServer_, buffer, sizeof buffer);
-        if (count <= 0) return false;
-        pending_.append(buffer, static_cast<std::size_t>(count));
-    }
 }
 
 void ScriptedServer::keep(const std::string& line) {
@@ -113,15 +64,11 @@ void ScriptedServer::keep(const std::string& line) {
 }
 
 bool ScriptedServer::command(const std::string& line) {
-    const std::string text = line + "\n";
-    if (write(toServer_, text.data(), text.size()) != static_cast<ssize_t>(text.size())) {
-        return false;
-    }
+    if (!process_->write(line + "\n")) return false;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    std::string reply;
-    while (readLine(reply, deadline)) {
-        if (reply == "ok") return true;
-        keep(reply);
+    while (const auto reply = process_->readLine(deadline)) {
+        if (*reply == "ok") return true;
+        keep(*reply);
     }
     return false;
 }
@@ -129,7 +76,8 @@ bool ScriptedServer::command(const std::string& line) {
 bool ScriptedServer::queue(std::string_view answer, After after) {
     // "-" stands for no bytes at all.
     const std::string hex = answer.empty() ? "-" : toHex(answer);
-    return command("queue " + hex + (after == After::stall ? " stall" : " close"));
+    static constexpr const char* kModes[] = {" close", " stall", " trickle", " endless"};
+    return command("queue " + hex + kModes[static_cast<int>(after)]);
 }
 
 bool ScriptedServer::queueHang() {
@@ -146,10 +94,13 @@ bool ScriptedServer::reset() {
 std::vector<ReceivedRequest> ScriptedServer::takeRequests(std::size_t atLeast,
                                                           std::chrono::milliseconds wait) {
     const auto deadline = std::chrono::steady_clock::now() + wait;
-    std::string line;
     // Whatever has arrived, then more until enough are there or time is up.
-    while (readLine(line, std::chrono::steady_clock::now())) keep(line);
-    while (received_.size() < atLeast && readLine(line, deadline)) keep(line);
+    while (const auto line = process_->readLine(std::chrono::steady_clock::now())) keep(*line);
+    while (received_.size() < atLeast) {
+        const auto line = process_->readLine(deadline);
+        if (!line) break;
+        keep(*line);
+    }
     std::vector<ReceivedRequest> taken;
     taken.swap(received_);
     return taken;

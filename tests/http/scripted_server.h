@@ -3,7 +3,10 @@
 // requests it received.
 #pragma once
 
+#include "tests/support/child_process.h"
+
 #include <chrono>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,7 +21,6 @@ struct ReceivedRequest {
 class ScriptedServer {
   public:
     ScriptedServer() = default;
-    ~ScriptedServer();
     ScriptedServer(const ScriptedServer&) = delete;
     ScriptedServer& operator=(const ScriptedServer&) = delete;
 
@@ -27,9 +29,11 @@ class ScriptedServer {
     int plainPort() const { return plainPort_; }
     int tlsPort() const { return tlsPort_; }
 
-    enum class After { close, stall };
+    enum class After { close, stall, trickle, endless };
     // The next request is answered with these bytes, then the connection is
-    // closed, or kept open without another byte (stall).
+    // closed, or kept open without another byte (stall); or with the bytes
+    // one at a time, 10 a second, and then kept open (trickle); or with the
+    // bytes followed by an endless body of "z" (endless).
     bool queue(std::string_view answer, After after = After::close);
     // The next request is read and never answered.
     bool queueHang();
@@ -42,14 +46,9 @@ class ScriptedServer {
 
   private:
     bool command(const std::string& line);
-    // Reads one line within the deadline; false on timeout or end of output.
-    bool readLine(std::string& line, std::chrono::steady_clock::time_point deadline);
     void keep(const std::string& line);
 
-    int pid_ = -1;
-    int toServer_ = -1;
-    int fromServer_ = -1;
-    std::string pending_;
+    std::unique_ptr<ChildProcess> process_;
     std::vector<ReceivedRequest> received_;
     int plainPort_ = 0;
     int tlsPort_ = 0;

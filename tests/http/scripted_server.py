@@ -8,26 +8,40 @@ standard output, then reads commands from standard input, one a line:
   queue HEX MODE   ("-" for no bytes) answer the next request (on either port) with the bytes HEX;
                    MODE "close" closes the connection after them, "stall"
                    keeps it open without sending more, "hang" reads the
-                   request and never answers.
+                   request and never answers, "trickle" sends the bytes one
+                   at a time, 10 a second, then keeps the connection open,
+                   "endless" sends the bytes and then blocks of "z" until the
+                   client goes away.
   reset            forget queued answers.
 Each command is confirmed with "ok". Every request received is printed as
 "request PORTKIND HEX" (PORTKIND "plain" or "tls"), with its exact bytes: the
 head up to the blank line and as many body bytes as Content-Length says.
 A request with no answer queued gets a 500 answer.
 """
+import queue
 import socket
 import ssl
 import sys
 import threading
+import time
 
-out_lock = threading.Lock()
 queue_lock = threading.Lock()
 answers = []
 hanging = []
 
 
+lines_out = queue.Queue()
+
+
 def say(line):
-    with out_lock:
+    # Written by one thread of its own, so that a reader that is busy (the
+    # test, while its request runs) never holds up the answers.
+    lines_out.put(line)
+
+
+def write_loop():
+    while True:
+        line = lines_out.get()
         sys.stdout.write(line + "\n")
         sys.stdout.flush()
 
@@ -67,7 +81,17 @@ def serve(conn, kind):
         if mode == "hang":
             hanging.append(conn)
             return
+        if mode == "trickle":
+            for i in range(len(data)):
+                conn.sendall(data[i:i + 1])
+                time.sleep(0.1)
+            hanging.append(conn)
+            return
         conn.sendall(data)
+        if mode == "endless":
+            block = b"z" * 65536
+            while True:
+                conn.sendall(block)
         if mode == "stall":
             hanging.append(conn)
             return
@@ -103,6 +127,7 @@ def listen():
 
 
 def main():
+    threading.Thread(target=write_loop, daemon=True).start()
     plain = listen()
     threading.Thread(target=accept_loop, args=(plain, "plain", None), daemon=True).start()
     tls_port = 0

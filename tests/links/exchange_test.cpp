@@ -5,24 +5,20 @@
 #include "links/exchange.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
-#include <fstream>
+#include <memory>
 #include <string>
-#include <thread>
+#include <vector>
 
 #include "http/request.h"
 #include "links/address.h"
 #include "links/screen.h"
+#include "tests/support/child_process.h"
 #include "tests/support/recording_screen.h"
 #include "text/markers.h"
-
-extern char** environ;
 
 namespace tovrel {
 namespace {
@@ -34,37 +30,29 @@ constexpr const char* kQqdlAddress = "http://downloads.example.invalid/1003/\xd7
 
 class StandIn {
   public:
-    StandIn() {
-        portFile_ = ::testing::TempDir() + "stand_in_port_" + std::to_string(getpid());
+    StandIn() : portFile_(::testing::TempDir() + "stand_in_port_" + std::to_string(getpid())) {
         std::remove(portFile_.c_str());
-        const std::string script = TOVREL_SOURCE_DIR "/tools/stand_in_service.py";
-        const char* argv[] = {"python3",     script.c_str(),    "--port", "0",
-                              "--port-file", portFile_.c_str(), nullptr};
-        if (posix_spawnp(&pid_, "python3", nullptr, nullptr, const_cast<char**>(argv), environ) !=
-            0) {
-            pid_ = -1;
-            return;
-        }
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (std::chrono::steady_clock::now() < deadline) {
-            std::ifstream in(portFile_);
-            if (in >> port_) break;
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
+        process_ = std::make_unique<fakes::ChildProcess>(
+            std::vector<std::string>{"python3", TOVREL_SOURCE_DIR "/tools/stand_in_service.py",
+                                     "--port", "0", "--port-file", portFile_});
+        if (!process_->running()) return;
+        port_ = fakes::ChildProcess::portFromFile(
+            portFile_, std::chrono::steady_clock::now() + std::chrono::seconds(20));
     }
     ~StandIn() {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
-        }
+        process_.reset();
         std::remove(portFile_.c_str());
     }
     int port() const { return port_; }
     Text base() const { return "http://127.0.0.1:" + std::to_string(port_); }
     Text page(const char* name) const { return base() + "/s/" + name; }
     // The code of the last captcha image, and the requests received so far.
-    Text code() const { return byteSetToText(httpRequest(base() + "/__stand-in/code")); }
-    Text log() const { return byteSetToText(httpRequest(base() + "/__stand-in/log")); }
+    Text code() const {
+        return byteSetToText(httpRequest({.url = base() + "/__stand-in/code"}).body);
+    }
+    Text log() const {
+        return byteSetToText(httpRequest({.url = base() + "/__stand-in/log"}).body);
+    }
     // The last logged request that begins with `start` (method, tab, path), after it.
     Text lastRequest(TextView start) const {
         const Text all = log();
@@ -74,7 +62,7 @@ class StandIn {
 
   private:
     std::string portFile_;
-    pid_t pid_ = -1;
+    std::unique_ptr<fakes::ChildProcess> process_;
     int port_ = 0;
 };
 
@@ -98,7 +86,7 @@ class Exchange : public ::testing::Test {
         shell.boxes[Control::pageAddressBox] = service->page(name);
         fetchSharePage();
         ASSERT_FALSE(shell.navigations.empty());
-        httpRequest(shell.navigations.back());
+        httpRequest({.url = shell.navigations.back()});
     }
     // Enter with the given captcha; returns the download-address box.
     Text enter(const Text& captcha) {
