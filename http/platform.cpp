@@ -17,13 +17,13 @@ namespace {
 constexpr std::chrono::milliseconds kConnectTimeout{60000};
 constexpr std::chrono::seconds kIdleTimeout{30};
 constexpr std::chrono::milliseconds kTimeInAll{120000};
-constexpr std::int64_t kMostBodyBytes = 128 * 1024 * 1024;
+constexpr std::int64_t kMostBodyBytes = std::int64_t{128} * 1024 * 1024;
 // How long one wait for the network lasts before the caller's whileWaiting
 // is asked again.
 constexpr int kWaitSliceMs = 40;
 // The raw header text is kept only up to this size: the routine takes at
 // most 4999 bytes of it.
-constexpr std::size_t kMostHeaderBytes = 64 * 1024;
+constexpr std::size_t kMostHeaderBytes = std::size_t{64} * 1024;
 
 struct Settings {
     std::chrono::milliseconds connectTimeout = kConnectTimeout;
@@ -249,10 +249,11 @@ void finish(RequestState& r, CURLcode result) {
     if (result == CURLE_OK) return;
     if (r.overLimit) {
         const std::int64_t limit = settings().bodyBytes;
-        abandon(r, "the body is larger than " +
-                       (limit % (1024 * 1024) == 0 ? std::to_string(limit >> 20) + " MiB"
-                                                   : std::to_string(limit) + " bytes") +
-                       "; abandoned");
+        abandon(r,
+                "the body is larger than " +
+                    (limit % (std::int64_t{1024} * 1024) == 0 ? std::to_string(limit >> 20) + " MiB"
+                                                              : std::to_string(limit) + " bytes") +
+                    "; abandoned");
         return;
     }
     const std::string_view reason = r.error[0] != '\0' ? r.error : curl_easy_strerror(result);
@@ -333,7 +334,8 @@ bool setSecurityOptions(RequestState& r) {
 void appendHeaderLine(RequestState& r, const char* line) {
     curl_slist* longer = curl_slist_append(r.headerList.get(), line);
     if (longer == nullptr) reportAllocationFailure(std::strlen(line) + sizeof(curl_slist));
-    r.headerList.release();
+    // The old list is the head of the longer one now, owned through it.
+    static_cast<void>(r.headerList.release());
     r.headerList.reset(longer);
 }
 
