@@ -27,6 +27,7 @@
 
 #include "links/screen.h"
 #include "shell/application.h"
+#include "shell/browser_pane.h"
 #include "shell/handlers.h"
 #include "shell/main_window.h"
 #include "shell/qt_screen.h"
