@@ -19,6 +19,7 @@
 #include <QTextEdit>
 #include <QTimer>
 #include <QWebEnginePage>
+#include <QWebEngineView>
 
 #include <cstdio>
 #include <cstdlib>
@@ -344,7 +345,7 @@ void WindowTest::controlTable() {
     } else if (kind == "pane") {
         auto* pane = dynamic_cast<BrowserPane*>(widget);
         QVERIFY(pane);
-        QVERIFY(pane->url().isEmpty());  // nothing loaded
+        QVERIFY(pane->view()->url().isEmpty());  // nothing loaded
         QVERIFY(pane->acceptDrops());
         QCOMPARE(pane->contentsMargins(), QMargins(1, 1, 1, 1));
     }
@@ -592,7 +593,7 @@ void WindowTest::navigateStartsLoadAndReturns() {
         });
     });
     BrowserPane* pane = window_->browserPane();
-    QSignalSpy finished(pane, &QWebEngineView::loadFinished);
+    QSignalSpy finished(pane->view(), &QWebEngineView::loadFinished);
     const std::string url =
         "http://127.0.0.1:" + std::to_string(server.serverPort()) + "/randcodeV2.php?fid=1&key=k";
     navigateBrowser(Control::browserPane, url);
@@ -601,7 +602,7 @@ void WindowTest::navigateStartsLoadAndReturns() {
     QCOMPARE(finished.first().first().toBool(), true);
     QVERIFY2(request.startsWith("GET /randcodeV2.php?fid=1&key=k HTTP/1.1\r\n"),
              request.constData());
-    QTRY_COMPARE(pane->title(), QStringLiteral("pane loaded"));
+    QTRY_COMPARE(pane->view()->title(), QStringLiteral("pane loaded"));
 }
 
 void WindowTest::clipboard() {
