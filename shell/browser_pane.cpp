@@ -68,6 +68,9 @@ void BrowserPane::paintEvent(QPaintEvent*) {
 }
 
 void BrowserPane::resizeEvent(QResizeEvent*) {
+    // The container places the view's window; the view, a top-level widget
+    // to Qt, is told its size itself (a view of no size is never shown).
+    view_->resize(contentsRect().size());
     container_->setGeometry(contentsRect());
 }
 
