@@ -210,7 +210,9 @@ void WindowTest::init() {
     window_->move(startPosition(QGuiApplication::primaryScreen()->geometry()));
     window_->show();
     QVERIFY(QTest::qWaitForWindowExposed(window_));
+    const WId shown = window_->winId();
     QTRY_VERIFY(window_->browserPane()->engineStarted());
+    QCOMPARE(window_->winId(), shown);  // the engine leaves the native window as it was
     // With no window manager, activation can be lost while the pane starts.
     for (int tries = 0; tries < 100 && !window_->isActiveWindow(); ++tries) {
         window_->activateWindow();
