@@ -4,10 +4,17 @@ QWebEngineView window, measured in the same run, whole-process: the time from
 starting the process to its window's first paint, the main process's peak
 resident memory, and the peak resident memory of its whole process tree (the
 browser engine's helper processes included). Runs each program RUNS times,
-interleaved, and prints medians. Needs a display (window_startup.sh gives one).
+interleaved, and prints medians, warm and cold: a cold run comes after the page
+cache has been told to drop the program's files (the program, every library
+ldd lists for it, libtovrel_pane and its libraries, Qt's plugins and the
+fonts), as after a fresh build or boot; pages that another running process
+keeps mapped stay cached. Each cold run is followed by a warm one of the same
+program. Needs a display (window_startup.sh gives one).
 Usage: window_startup.py BIN_DIR [RUNS]"""
 
+import glob
 import os
+import re
 import signal
 import statistics
 import subprocess
@@ -40,6 +47,46 @@ def tree_rss_kib(root):
     return total
 
 
+def linked_files(program):
+    if not os.path.exists(program):
+        return []
+    listing = subprocess.run(["ldd", program], capture_output=True, text=True).stdout
+    return [program] + re.findall(r"=> (/\S+)", listing)
+
+
+def cached_files(bin_dir, programs):
+    files = set()
+    for program in programs:
+        files.update(linked_files(os.path.join(bin_dir, program)))
+    files.update(linked_files(os.path.join(bin_dir, "libtovrel_pane.so")))
+    for pattern in ("/usr/lib/x86_64-linux-gnu/qt6/plugins/**/*.so",
+                    "/usr/lib/qt6/libexec/*", "/usr/share/fonts/**/*.tt?",
+                    "/usr/share/fonts/**/*.otf", "/usr/share/qt6/resources/*",
+                    "/usr/lib/x86_64-linux-gnu/dri/*.so"):
+        files.update(glob.glob(pattern, recursive=True))
+    return sorted(files)
+
+
+def drop_from_cache(files):
+    for path in files:
+        try:
+            fd = os.open(path, os.O_RDONLY)
+        except OSError:
+            continue
+        try:
+            os.posix_fadvise(fd, 0, 0, os.POSIX_FADV_DONTNEED)
+        finally:
+            os.close(fd)
+
+
+def rss_now_kib(pid):
+    with open(f"/proc/{pid}/status") as status:
+        for line in status:
+            if line.startswith("VmRSS:"):
+                return int(line.split()[1])
+    return 0
+
+
 def measure(program):
     start = time.monotonic_ns()
     process = subprocess.Popen([program], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
@@ -50,6 +97,7 @@ def measure(program):
     for line in process.stdout:
         if line.startswith("painted "):
             painted = int(line.split()[1])
+            rss_at_paint = rss_now_kib(process.pid)
             break
     watchdog.kill()
     watchdog.wait()
@@ -62,7 +110,19 @@ def measure(program):
         time.sleep(0.05)
     process.send_signal(signal.SIGTERM)
     _, _, usage = os.wait4(process.pid, 0)
-    return (painted - start) / 1e6, usage.ru_maxrss / 1024, tree_peak / 1024
+    return ((painted - start) / 1e6, rss_at_paint / 1024, usage.ru_maxrss / 1024,
+            tree_peak / 1024)
+
+
+def report(title, results, runs):
+    print(f"{title}, medians of {runs} runs")
+    print(f"{'program':32} {'to first paint':>15} {'RSS at paint':>13} {'peak RSS':>10}"
+          f" {'tree peak RSS':>14}   paint time / minimal Widgets")
+    baseline = statistics.median(r[0] for r in results["minimal Qt Widgets window"])
+    for name, rows in results.items():
+        paint, at_paint, rss, tree = (statistics.median(r[i] for r in rows) for i in range(4))
+        print(f"{name:32} {paint:12.1f} ms {at_paint:9.1f} MiB {rss:6.1f} MiB {tree:10.1f} MiB"
+              f"   {paint / baseline:.2f}")
 
 
 def main():
@@ -71,21 +131,18 @@ def main():
     programs = {"minimal Qt Widgets window": "startup_widgets",
                 "minimal QWebEngineView window": "startup_webengine",
                 "tovrel": "startup_tovrel"}
-    results = {name: [] for name in programs}
-    for name, program in programs.items():  # one warm-up each: disk caches
+    files = cached_files(bin_dir, programs.values())
+    warm = {name: [] for name in programs}
+    cold = {name: [] for name in programs}
+    for name, program in programs.items():  # one warm-up each
         measure(os.path.join(bin_dir, program))
     for _ in range(runs):
         for name, program in programs.items():
-            results[name].append(measure(os.path.join(bin_dir, program)))
-    print(f"{'program':32} {'to first paint':>15} {'peak RSS':>10} {'tree peak RSS':>14}"
-          f"   (medians of {runs} runs)")
-    baseline = statistics.median(r[0] for r in results["minimal QWebEngineView window"])
-    for name, rows in results.items():
-        paint = statistics.median(r[0] for r in rows)
-        rss = statistics.median(r[1] for r in rows)
-        tree = statistics.median(r[2] for r in rows)
-        print(f"{name:32} {paint:12.1f} ms {rss:7.1f} MiB {tree:10.1f} MiB"
-              f"   paint time / minimal WebEngine: {paint / baseline:.2f}")
+            drop_from_cache(files)
+            cold[name].append(measure(os.path.join(bin_dir, program)))
+            warm[name].append(measure(os.path.join(bin_dir, program)))
+    report("warm", warm, runs)
+    report(f"cold (page cache dropped for {len(files)} files before each)", cold, runs)
 
 
 if __name__ == "__main__":

@@ -47,7 +47,8 @@ void prepareBrowserEnvironment() {
 int runApplication(const char* programPath, WindowActions actions) {
     registerExitStep();
     prepareBrowserEnvironment();
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // Qt::AA_ShareOpenGLContexts is not set here: it would start OpenGL before
+    // the window's first paint. The browser pane's loader sets it up later.
     previousHandler = qInstallMessageHandler(startupMessageHandler);
 
     // The program reads no command line: Qt sees only the program's path.

@@ -6,8 +6,6 @@
 #include <QWebEngineCookieStore>
 #include <QWebEngineProfile>
 
-#include "http/cookie_store.h"
-
 namespace tovrel {
 
 namespace {
@@ -24,14 +22,15 @@ std::string toBytes(const QString& text) {
 
 }  // namespace
 
-CookieBridge::CookieBridge(QWebEngineProfile* profile) : profile_(profile) {
+CookieBridge::CookieBridge(QWebEngineProfile* profile, CookieJarAccess store)
+    : profile_(profile), store_(store) {
     connect(profile_->cookieStore(), &QWebEngineCookieStore::cookieAdded, this,
             &CookieBridge::takeFromPane);
 }
 
 void CookieBridge::shareStoreWithPane() {
     QWebEngineCookieStore* pane = profile_->cookieStore();
-    for (const StoredCookie& stored : listStoredCookies()) {
+    for (const StoredCookie& stored : store_.list()) {
         QNetworkCookie cookie(QByteArray::fromStdString(stored.name),
                               QByteArray::fromStdString(stored.value));
         cookie.setPath(fromBytes(stored.path));
@@ -61,7 +60,7 @@ void CookieBridge::takeFromPane(const QNetworkCookie& cookie) {
     stored.secure = cookie.isSecure();
     stored.httpOnly = cookie.isHttpOnly();
     stored.expiry = cookie.isSessionCookie() ? 0 : cookie.expirationDate().toSecsSinceEpoch();
-    addStoredCookie(stored);
+    store_.add(stored);
 }
 
 }  // namespace tovrel

@@ -6,6 +6,8 @@
 
 #include <QObject>
 
+#include "shell/pane_library.h"
+
 class QWebEngineProfile;
 class QNetworkCookie;
 
@@ -13,7 +15,7 @@ namespace tovrel {
 
 class CookieBridge final : public QObject {
   public:
-    explicit CookieBridge(QWebEngineProfile* profile);
+    CookieBridge(QWebEngineProfile* profile, CookieJarAccess store);
 
     // Hands the store's cookies to the pane's engine; call before a load.
     void shareStoreWithPane();
@@ -22,6 +24,7 @@ class CookieBridge final : public QObject {
     void takeFromPane(const QNetworkCookie& cookie);
 
     QWebEngineProfile* profile_;
+    CookieJarAccess store_;
 };
 
 }  // namespace tovrel

@@ -8,9 +8,12 @@
 #include <QPushButton>
 #include <QTextEdit>
 #include <QTimer>
-#include <QWebEngineProfile>
+#include <QUrl>
 
+#include "base/fatal.h"
+#include "http/cookie_store.h"
 #include "shell/handlers.h"
+#include "shell/pane_loader.h"
 
 namespace tovrel {
 
@@ -98,33 +101,28 @@ int modifierBits(Qt::KeyboardModifiers modifiers) {
            (modifiers.testFlag(Qt::AltModifier) ? 4 : 0);
 }
 
+// Where the browser pane goes.
+constexpr QRect kPaneGeometry{5, 86, 224, 141};
+
+// Holds the browser pane's place until its library has been loaded, drawn as
+// the empty pane is: a plain one-pixel border around a white page.
+class PaneStandIn : public QWidget {
+  public:
+    explicit PaneStandIn(QWidget* parent) : QWidget(parent) {
+        setObjectName(QStringLiteral("browserPaneStandIn"));
+        setFocusPolicy(Qt::NoFocus);
+    }
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.fillRect(rect(), Qt::white);
+        painter.setPen(QPen(Qt::black, 1));
+        painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+};
+
 }  // namespace
-
-BrowserPane::BrowserPane(QWidget* parent) : QWebEngineView(parent) {
-    setContentsMargins(1, 1, 1, 1);
-    setFocusPolicy(Qt::StrongFocus);
-    setAcceptDrops(true);
-}
-
-void BrowserPane::startEngine() {
-    if (engineStarted_) return;
-    engineStarted_ = true;
-    // Creating the page starts the engine; it loads nothing.
-    cookies_ = std::make_unique<CookieBridge>(page()->profile());
-}
-
-void BrowserPane::navigate(const QUrl& url) {
-    startEngine();
-    cookies_->shareStoreWithPane();
-    load(url);
-}
-
-void BrowserPane::paintEvent(QPaintEvent* event) {
-    QWebEngineView::paintEvent(event);
-    QPainter painter(this);
-    painter.setPen(QPen(Qt::black, 1));
-    painter.drawRect(rect().adjusted(0, 0, -1, -1));
-}
 
 MainWindow::MainWindow(WindowActions actions) : QWidget(nullptr), actions_(std::move(actions)) {
     setObjectName(QString());  // its name in the window definition is empty
@@ -144,15 +142,15 @@ MainWindow::MainWindow(WindowActions actions) : QWidget(nullptr), actions_(std::
     pageAddressBox_ = makeLineBox(this, "pageAddressBox", {89, 6, 229, 36}, 14);
     auto* clearButton = makeButton(this, "clearButton", {272, 7, 45, 24}, QStringLiteral("清 空"));
     auto* getButton = makeButton(this, "getButton", {328, 6, 80, 41}, QStringLiteral("获 取"));
+    getButton_ = getButton;
     makeLabel(this, "downloadAddressLabel", {239, 55, 80, 24}, QStringLiteral("下载地址："),
               defaultFaceFont(true, 16), QColor(0, 136, 255));
     makeLabel(this, "creditsLabel", {10, 56, 216, 24},
               QStringLiteral("Tovrel 项目组出品 · 自由软件"), defaultFaceFont(true, 12),
               QColor(255, 0, 0));
 
-    browserPane_ = new BrowserPane(this);
-    browserPane_->setObjectName(QStringLiteral("browserPane"));
-    browserPane_->setGeometry(5, 86, 224, 141);
+    paneStandIn_ = new PaneStandIn(this);
+    paneStandIn_->setGeometry(kPaneGeometry);
 
     downloadAddressBox_ = new QTextEdit(this);
     downloadAddressBox_->setObjectName(QStringLiteral("downloadAddressBox"));
@@ -218,7 +216,31 @@ void MainWindow::paintEvent(QPaintEvent* event) {
     painted_ = true;
     // The browser engine takes a while to start; it starts once the window
     // has been drawn, so that the window shows without waiting for it.
-    QTimer::singleShot(0, browserPane_, [pane = browserPane_] { pane->startEngine(); });
+    QTimer::singleShot(0, this, [this] { browserPane(); });
+}
+
+BrowserPane* MainWindow::browserPane() {
+    if (browserPane_ != nullptr) return browserPane_;
+    paneLibrary_ = loadPaneLibrary();
+    // "载入启动窗口失败": without its library the window lacks a control.
+    if (paneLibrary_ == nullptr)
+        reportFatalError("\xd4\xd8\xc8\xeb\xc6\xf4\xb6\xaf\xb4\xb0\xbf\xda\xca\xa7\xb0\xdc", 0);
+    browserPane_ = paneLibrary_->create(this, kPaneGeometry, {listStoredCookies, addStoredCookie});
+    QWidget* pane = paneLibrary_->widget(browserPane_);
+    // In the stand-in's place among the controls: below the later ones and
+    // between the Get button and the download-address box in the focus chain.
+    pane->stackUnder(paneStandIn_);
+    QWidget::setTabOrder(getButton_, pane);
+    QWidget::setTabOrder(pane, downloadAddressBox_);
+    pane->show();
+    delete paneStandIn_;
+    paneStandIn_ = nullptr;
+    return browserPane_;
+}
+
+void MainWindow::navigateBrowserPane(const QUrl& url) {
+    BrowserPane* pane = browserPane();
+    paneLibrary_->navigate(pane, url);
 }
 
 QPoint startPosition(const QRect& screenGeometry) {

@@ -1,39 +1,18 @@
 // The program's one window, mainWindow, with its twelve controls.
 #pragma once
 
-#include <QWebEngineView>
 #include <QWidget>
 
-#include <memory>
-
-#include "shell/cookie_bridge.h"
 #include "shell/handlers.h"
+#include "shell/pane_library.h"
 
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTextEdit;
+class QUrl;
 
 namespace tovrel {
-
-// The browser pane: a bare web view inside a plain one-pixel border. Its engine
-// starts on the first navigation or on startEngine(), whichever comes first.
-// From then on its cookies and the HTTP client's are one cookie session.
-class BrowserPane : public QWebEngineView {
-  public:
-    explicit BrowserPane(QWidget* parent);
-    void startEngine();
-    bool engineStarted() const { return engineStarted_; }
-    // Starts a plain navigation, with the HTTP client's cookies handed over first.
-    void navigate(const QUrl& url);
-
-  protected:
-    void paintEvent(QPaintEvent* event) override;
-
-  private:
-    bool engineStarted_ = false;
-    std::unique_ptr<CookieBridge> cookies_;
-};
 
 class MainWindow : public QWidget {
   public:
@@ -49,7 +28,13 @@ class MainWindow : public QWidget {
     QLineEdit* pageAddressBox() const { return pageAddressBox_; }
     QTextEdit* downloadAddressBox() const { return downloadAddressBox_; }
     QLineEdit* captchaBox() const { return captchaBox_; }
-    BrowserPane* browserPane() const { return browserPane_; }
+    // The browser pane, loaded and its engine started first if that has not
+    // happened yet. Until then a plain stand-in of the same look holds its
+    // place, so that the window is drawn without the engine.
+    BrowserPane* browserPane();
+    // A plain navigation of the pane; one asked for before the pane has
+    // been loaded waits for it.
+    void navigateBrowserPane(const QUrl& url);
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -59,7 +44,10 @@ class MainWindow : public QWidget {
     QLineEdit* pageAddressBox_ = nullptr;
     QTextEdit* downloadAddressBox_ = nullptr;
     QLineEdit* captchaBox_ = nullptr;
+    QWidget* getButton_ = nullptr;
+    QWidget* paneStandIn_ = nullptr;
     BrowserPane* browserPane_ = nullptr;
+    const PaneLibrary* paneLibrary_ = nullptr;
     WindowActions actions_;
     bool painted_ = false;
 };

@@ -120,7 +120,7 @@ void QtScreenPort::navigateBrowser(Control control, std::string_view url) {
     if (!window_ || control != Control::browserPane) return;
     // A plain navigation: no flags, no target frame, no post data, no headers.
     // It returns at once; the pane loads while events are processed.
-    window_->browserPane()->navigate(QUrl(textToQString(url), QUrl::TolerantMode));
+    window_->navigateBrowserPane(QUrl(textToQString(url), QUrl::TolerantMode));
 }
 
 bool QtScreenPort::setClipboardText(std::string_view text) {
