@@ -2,6 +2,7 @@
 // given on the command line, or read from standard input one per line.
 //
 //   tovrel-decode [--raw] [LINK ...]
+//   tovrel-decode --help | --version
 //
 // Links and results are UTF-8 on the terminal and code page 936 inside the
 // decoder; --raw passes the bytes through unchanged both ways. The exit status
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "base/codepage.h"
+#include "base/version.h"
 #include "links/decode.h"
 
 namespace {
@@ -29,6 +31,8 @@ constexpr std::string_view kHelp =
     "  --raw   pass the bytes through unchanged instead of converting UTF-8 to\n"
     "          code page 936 on the way in and back on the way out\n"
     "  --help  print this help and exit\n"
+    "  --version\n"
+    "          print the version and exit\n"
     "\n"
     "Exit status: 0 when every link gave an address, 1 when at least one gave\n"
     "none, 2 on a usage error.\n";
@@ -69,6 +73,10 @@ int main(int argc, char** argv) {
             write(kUsage, stdout);
             write("\n", stdout);
             write(kHelp, stdout);
+            return 0;
+        }
+        if (arg == "--version") {
+            std::printf("tovrel-decode %s\n", tovrel::kVersion);
             return 0;
         }
         if (arg == "--raw") {
