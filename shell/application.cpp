@@ -32,8 +32,7 @@ QtMessageHandler previousHandler = nullptr;
 // Before the window is up, Qt's fatal messages (no display, no platform
 // plugin) end in the start-up report instead of an abort. The browser
 // engine's chatter is dropped unless TOVREL_ENGINE_LOG asks for it.
-void messageHandler(QtMsgType type, const QMessageLogContext& context,
-                           const QString& message) {
+void messageHandler(QtMsgType type, const QMessageLogContext& context, const QString& message) {
     if (type == QtFatalMsg && !windowUp) {
         const QByteArray line = message.toLocal8Bit();
         std::fprintf(stderr, "%s\n", line.constData());

@@ -69,8 +69,10 @@ CommandLineOutcome readCommandLine(int argc, const char* const* argv, std::FILE*
         }
         // The empty text would silently mean the built-in host: refuse it too.
         if (host.empty() || !setServiceHost(host))
-            return usageError(err, "not a host name or address with an optional port from 1 "
-                                   "to 65535: '" + std::string(host) + "'");
+            return usageError(err,
+                              "not a host name or address with an optional port from 1 "
+                              "to 65535: '" +
+                                  std::string(host) + "'");
     }
     return {};
 }

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 namespace tovrel {
 
@@ -15,9 +16,12 @@ void quietBrowserEngine() {
     if (engineLogWanted()) return;
     // Chromium's levels: 0 info, 1 warning, 2 error, 3 fatal. The flags reach
     // the engine's helper processes too.
-    std::string flags = "--disable-logging --log-level=3";
-    if (const char* given = std::getenv("QTWEBENGINE_CHROMIUM_FLAGS"); given != nullptr)
-        flags = std::string(given) + " " + flags;
+    const std::string quiet = "--disable-logging --log-level=3";
+    std::string flags = quiet;
+    if (const char* given = std::getenv("QTWEBENGINE_CHROMIUM_FLAGS"); given != nullptr) {
+        if (std::string_view(given).ends_with(quiet)) return;  // already quietened
+        flags = std::string(given) + " " + quiet;
+    }
     setenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.c_str(), 1);
 }
 

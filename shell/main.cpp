@@ -4,8 +4,7 @@
 #include "shell/command_line.h"
 
 int main(int argc, char** argv) {
-    const tovrel::CommandLineOutcome outcome =
-        tovrel::readCommandLine(argc, argv, stdout, stderr);
+    const tovrel::CommandLineOutcome outcome = tovrel::readCommandLine(argc, argv, stdout, stderr);
     if (!outcome.openWindow) return outcome.exitStatus;
     return tovrel::runApplication(argv[0]);
 }

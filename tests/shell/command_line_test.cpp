@@ -71,7 +71,12 @@ TEST(CommandLine, Table) {
         {{"--service-hostx"}, false, 2, "", "tovrel: unknown argument '--service-hostx'", kBuiltIn},
         {{"--bogus"}, false, 2, "", "tovrel: unknown argument '--bogus'", kBuiltIn},
         // Qt's own options are not the program's.
-        {{"-platform", "offscreen"}, false, 2, "", "tovrel: unknown argument '-platform'", kBuiltIn},
+        {{"-platform", "offscreen"},
+         false,
+         2,
+         "",
+         "tovrel: unknown argument '-platform'",
+         kBuiltIn},
         {{"http://127.0.0.1/s/x"}, false, 2, "", "tovrel: unknown argument", kBuiltIn},
     };
     for (const Row& row : rows) {
