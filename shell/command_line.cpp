@@ -46,11 +46,13 @@ CommandLineOutcome finish(std::FILE* out) {
 
 CommandLineOutcome readCommandLine(int argc, const char* const* argv, std::FILE* out,
                                    std::FILE* err) {
+    // The help names the built-in host even after a --service-host before it.
+    const Text builtIn = serviceBaseAddress();
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (arg == "--help") {
             std::fprintf(out, "%s", kUsage);
-            std::fprintf(out, kHelp, serviceBaseAddress().c_str());
+            std::fprintf(out, kHelp, builtIn.c_str());
             return finish(out);
         }
         if (arg == "--version") {

@@ -61,6 +61,13 @@ TEST(CommandLine, Table) {
         {{}, true, 0, "", "", kBuiltIn},
         {{"--version"}, false, 0, version.c_str(), "", kBuiltIn},
         {{"--help"}, false, 0, "usage: tovrel [--service-host HOST[:PORT]]\n", "", kBuiltIn},
+        // Options are read in order; the first that ends the program wins.
+        {{"--service-host", "127.0.0.1:8080", "--version"},
+         false,
+         0,
+         version.c_str(),
+         "",
+         "http://127.0.0.1:8080"},
         {{"--service-host", "127.0.0.1:8080"}, true, 0, "", "", "http://127.0.0.1:8080"},
         {{"--service-host=share.example.com"}, true, 0, "", "", "http://share.example.com"},
         {{"--service-host"}, false, 2, "", "tovrel: --service-host needs", kBuiltIn},
@@ -96,6 +103,17 @@ TEST(CommandLine, Table) {
         }
         const std::string address = *row.serviceAddress ? row.serviceAddress : builtIn;
         EXPECT_EQ(got.serviceAddress, address);
+    }
+}
+
+// The help names the host built in, even after a --service-host before it.
+TEST(CommandLine, HelpNamesTheBuiltInHost) {
+    const std::string builtIn = serviceBaseAddress();
+    for (const std::vector<const char*>& args :
+         {std::vector<const char*>{"--help"}, {"--service-host", "127.0.0.1:8080", "--help"}}) {
+        const Outcome got = readArgs(args);
+        EXPECT_NE(got.out.find("(" + builtIn + ")"), std::string::npos) << got.out;
+        EXPECT_EQ(got.out.find("8080"), std::string::npos) << got.out;
     }
 }
 
