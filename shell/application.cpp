@@ -43,16 +43,17 @@ void messageHandler(QtMsgType type, const QMessageLogContext& context, const QSt
 }
 
 // The application's icon, from the PNGs the tovrel executable carries as Qt
-// resources; a program without them (tests, probes) keeps Qt's default.
+// resources (data/CMakeLists.txt); a program without them (tests, probes)
+// keeps Qt's default.
 void setApplicationIcon() {
     QIcon icon;
     for (const char* size : {"48", "256"}) {
-        const QString file = QString(":/icons/%1/io.github.tovrel.Tovrel.png").arg(size);
+        const QString file = QString(":/icons/%1/%2.png").arg(size, TOVREL_APP_ID);
         if (QFile::exists(file)) icon.addFile(file);
     }
     if (!icon.isNull()) QApplication::setWindowIcon(icon);
     // Desktops match the window to its desktop entry by this name.
-    QGuiApplication::setDesktopFileName("io.github.tovrel.Tovrel");
+    QGuiApplication::setDesktopFileName(TOVREL_APP_ID);
 }
 
 }  // namespace
