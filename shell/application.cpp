@@ -1,6 +1,8 @@
 #include "shell/application.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QIcon>
 #include <QScreen>
 
 #include <unistd.h>
@@ -11,6 +13,7 @@
 
 #include "base/fatal.h"
 #include "links/exchange.h"
+#include "shell/engine_log.h"
 #include "shell/main_window.h"
 #include "shell/qt_screen.h"
 
@@ -23,18 +26,34 @@ constexpr const char* kWindowFailed =
     "\xd4\xd8\xc8\xeb\xc6\xf4\xb6\xaf\xb4\xb0\xbf\xda\xca\xa7\xb0\xdc";
 
 bool windowUp = false;
+bool engineLog = false;
 QtMessageHandler previousHandler = nullptr;
 
 // Before the window is up, Qt's fatal messages (no display, no platform
-// plugin) end in the start-up report instead of an abort.
-void startupMessageHandler(QtMsgType type, const QMessageLogContext& context,
-                           const QString& message) {
+// plugin) end in the start-up report instead of an abort. The browser
+// engine's chatter is dropped unless TOVREL_ENGINE_LOG asks for it.
+void messageHandler(QtMsgType type, const QMessageLogContext& context, const QString& message) {
     if (type == QtFatalMsg && !windowUp) {
         const QByteArray line = message.toLocal8Bit();
         std::fprintf(stderr, "%s\n", line.constData());
         reportFatalError(kWindowFailed, 0);
     }
+    if (!engineLog && isEngineChatter(type, context.category)) return;
     if (previousHandler != nullptr) previousHandler(type, context, message);
+}
+
+// The application's icon, from the PNGs the tovrel executable carries as Qt
+// resources (data/CMakeLists.txt); a program without them (tests, probes)
+// keeps Qt's default.
+void setApplicationIcon() {
+    QIcon icon;
+    for (const char* size : {"48", "256"}) {
+        const QString file = QString(":/icons/%1/%2.png").arg(size, TOVREL_APP_ID);
+        if (QFile::exists(file)) icon.addFile(file);
+    }
+    if (!icon.isNull()) QApplication::setWindowIcon(icon);
+    // Desktops match the window to its desktop entry by this name.
+    QGuiApplication::setDesktopFileName(TOVREL_APP_ID);
 }
 
 }  // namespace
@@ -42,6 +61,8 @@ void startupMessageHandler(QtMsgType type, const QMessageLogContext& context,
 void prepareBrowserEnvironment() {
     if (geteuid() == 0 && std::getenv("QTWEBENGINE_DISABLE_SANDBOX") == nullptr)
         setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
+    quietBrowserEngine();
+    engineLog = engineLogWanted();
 }
 
 int runApplication(const char* programPath, WindowActions actions) {
@@ -49,12 +70,14 @@ int runApplication(const char* programPath, WindowActions actions) {
     prepareBrowserEnvironment();
     // Qt::AA_ShareOpenGLContexts is not set here: it would start OpenGL before
     // the window's first paint. The browser pane's loader sets it up later.
-    previousHandler = qInstallMessageHandler(startupMessageHandler);
+    previousHandler = qInstallMessageHandler(messageHandler);
 
-    // The program reads no command line: Qt sees only the program's path.
+    // The command line is the front end's (shell/command_line.h): Qt sees only
+    // the program's path.
     static char* qtArgv[] = {const_cast<char*>(programPath), nullptr};
     static int qtArgc = 1;
     QApplication application(qtArgc, qtArgv);
+    setApplicationIcon();
     QScreen* screen = QGuiApplication::primaryScreen();
     if (screen == nullptr) reportFatalError(kWindowFailed, 0);
 

@@ -12,7 +12,9 @@ namespace tovrel {
 int runApplication(const char* programPath, WindowActions actions = {});
 
 // Engine settings the browser pane needs before Qt starts: run as root, the
-// engine's sandbox cannot start, so it is turned off unless asked for.
+// engine's sandbox cannot start, so it is turned off unless asked for; the
+// engine's own logging stays off the terminal unless TOVREL_ENGINE_LOG asks
+// for it (shell/engine_log.h).
 void prepareBrowserEnvironment();
 
 }  // namespace tovrel

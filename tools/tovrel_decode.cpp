@@ -2,6 +2,7 @@
 // given on the command line, or read from standard input one per line.
 //
 //   tovrel-decode [--raw] [--uri] [LINK ...]
+//   tovrel-decode --help | --version
 //
 // Links and results are UTF-8 on the terminal and code page 936 inside the
 // decoder, and a result is what the window would show (downloadAddress).
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include "base/codepage.h"
+#include "base/version.h"
 #include "links/address.h"
 #include "links/decode.h"
 
@@ -39,6 +41,8 @@ constexpr std::string_view kHelp =
     "          percent-encoded as the bytes stand (code page 936, or as decoded\n"
     "          with --raw), for handing the address to a download command\n"
     "  --help  print this help and exit\n"
+    "  --version\n"
+    "          print the version and exit\n"
     "\n"
     "Exit status: 0 when every link gave an address, 1 when at least one gave\n"
     "none, 2 on a usage error.\n";
@@ -106,6 +110,10 @@ int main(int argc, char** argv) {
             write(kUsage, stdout);
             write("\n", stdout);
             write(kHelp, stdout);
+            return 0;
+        }
+        if (arg == "--version") {
+            std::printf("tovrel-decode %s\n", tovrel::kVersion);
             return 0;
         }
         if (arg == "--raw") {

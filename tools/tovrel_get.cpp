@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "base/codepage.h"
+#include "base/version.h"
 #include "http/platform.h"
 #include "http/request.h"
 #include "links/exchange.h"
@@ -26,9 +27,6 @@
 #include "tools/captcha_view.h"
 #include "tools/terminal_screen.h"
 
-#ifndef TOVREL_VERSION
-#error "TOVREL_VERSION is the project's version; the build sets it"
-#endif
 
 namespace {
 
@@ -347,7 +345,7 @@ int main(int argc, char** argv) {
             write(std::string(kUsage) + "\n\n" + std::string(kHelp), stdout);
             return 0;
         case Parsed::Action::version:
-            write("tovrel-get " TOVREL_VERSION "\n", stdout);
+            write(std::string("tovrel-get ") + tovrel::kVersion + "\n", stdout);
             return 0;
         case Parsed::Action::usage:
             say(parsed.why + "; " + std::string(kUsage));
