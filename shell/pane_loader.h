@@ -9,8 +9,8 @@
 namespace tovrel {
 
 // Where the library is looked for, in order: beside the program (a build
-// tree, or a program installed with its library), then the library folder it
-// was installed to.
+// tree), the folder it is installed to seen from the program's (an installed
+// tree wherever it lies), then that folder's absolute path.
 QStringList paneLibraryCandidates(const QString& programDirectory);
 
 // Loads the library once and gives its entry points; nullptr when none of
