@@ -27,7 +27,6 @@
 #include "tools/captcha_view.h"
 #include "tools/terminal_screen.h"
 
-
 namespace {
 
 using namespace tovrel;
