@@ -4,11 +4,13 @@
 #include <QFile>
 #include <QIcon>
 #include <QScreen>
+#include <QTimer>
 
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <utility>
 
 #include "base/fatal.h"
@@ -52,9 +54,29 @@ void setApplicationIcon() {
         if (QFile::exists(file)) icon.addFile(file);
     }
     if (!icon.isNull()) QApplication::setWindowIcon(icon);
-    // Desktops match the window to its desktop entry by this name.
-    QGuiApplication::setDesktopFileName(TOVREL_APP_ID);
 }
+
+// Runs work once from the event loop after watched has first been painted:
+// what the first sight of the window does not need waits until it is there.
+class AfterFirstPaint final : public QObject {
+  public:
+    AfterFirstPaint(QWidget* watched, std::function<void()> work)
+        : QObject(watched), work_(std::move(work)) {
+        watched->installEventFilter(this);
+    }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint && work_) {
+            watched->removeEventFilter(this);
+            QTimer::singleShot(0, this, std::exchange(work_, nullptr));
+        }
+        return false;
+    }
+
+  private:
+    std::function<void()> work_;
+};
 
 }  // namespace
 
@@ -77,7 +99,8 @@ int runApplication(const char* programPath, WindowActions actions) {
     static char* qtArgv[] = {const_cast<char*>(programPath), nullptr};
     static int qtArgc = 1;
     QApplication application(qtArgc, qtArgv);
-    setApplicationIcon();
+    // Desktops match the window to its desktop entry by this name.
+    QGuiApplication::setDesktopFileName(TOVREL_APP_ID);
     QScreen* screen = QGuiApplication::primaryScreen();
     if (screen == nullptr) reportFatalError(kWindowFailed, 0);
 
@@ -86,6 +109,9 @@ int runApplication(const char* programPath, WindowActions actions) {
         MainWindow window(std::move(actions));
         QtScreenPort backend(&window);
         window.move(startPosition(screen->geometry()));
+        // Decoding and handing over the icon's images would delay the first
+        // paint; the window manager takes the icon a moment later.
+        new AfterFirstPaint(&window, setApplicationIcon);
         window.show();
         windowUp = true;
         status = QApplication::exec();

@@ -1,6 +1,7 @@
 #include "shell/main_window.h"
 
 #include <QApplication>
+#include <QFontDatabase>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -25,9 +26,21 @@ const QStringList kHeitiFaces{QStringLiteral("黑体"), QStringLiteral("SimHei")
                               QStringLiteral("WenQuanYi Zen Hei"),
                               QStringLiteral("Noto Sans CJK SC")};
 
+// The first of those faces that is installed, looked up once: a font that
+// lists them all makes each control's first layout search for the missing
+// ones again.
+const QString& heitiFace() {
+    static const QString face = [] {
+        for (const QString& candidate : kHeitiFaces)
+            if (QFontDatabase::hasFamily(candidate)) return candidate;
+        return kHeitiFaces.front();
+    }();
+    return face;
+}
+
 QFont heitiFont(bool bold, int pixelHeight) {
     QFont font;
-    font.setFamilies(kHeitiFaces);
+    font.setFamily(heitiFace());
     font.setWeight(bold ? QFont::Bold : QFont::Normal);
     font.setPixelSize(pixelHeight);
     return font;
