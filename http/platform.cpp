@@ -1,5 +1,6 @@
 #include "http/platform.h"
 
+#include "base/printable.h"
 #include "base/storage.h"
 #include "http/cookie_store.h"
 
@@ -60,9 +61,10 @@ void reportRequestFailure(std::string_view address, std::string_view reason) {
         failureReceiver(address, reason);
         return;
     }
-    std::fprintf(stderr, "tovrel: request for %.*s failed: %.*s\n",
-                 static_cast<int>(address.size()), address.data(), static_cast<int>(reason.size()),
-                 reason.data());
+    // The address may come from a server's Location, the reason quote it.
+    const std::string line =
+        "tovrel: request for " + printable(address) + " failed: " + printable(reason) + "\n";
+    std::fwrite(line.data(), 1, line.size(), stderr);
 }
 
 std::int64_t mostBodyBytes() {

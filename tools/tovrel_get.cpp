@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "base/codepage.h"
+#include "base/printable.h"
 #include "base/version.h"
 #include "http/platform.h"
 #include "http/request.h"
@@ -60,9 +61,10 @@ void write(std::string_view text, std::FILE* to) {
     std::fflush(to);
 }
 
-// One line on standard error that says what went wrong.
+// One line on standard error that says what went wrong. It may quote what a
+// server sent (an image address, a failure's reason), so it stays one line.
 void say(std::string_view why) {
-    write("tovrel-get: " + std::string(why) + "\n", stderr);
+    write("tovrel-get: " + printable(why) + "\n", stderr);
 }
 
 // --- the command line ---------------------------------------------------------
@@ -252,9 +254,10 @@ bool Session::get(const std::string& shareUrl) {
 // Loads the image the pane was asked to show, checks that it is one, writes
 // it to the captcha file and draws it.
 bool Session::showCaptcha() {
-    const std::string imageUrl = ansiToUtf8(screen_.takeImageAddress());
+    const std::string imageAddress = screen_.takeImageAddress();
+    const std::string imageUrl = ansiToUtf8(imageAddress);
     lastFailure.clear();
-    const ByteSet image = fetchImage(utf8ToAnsi(imageUrl));
+    const ByteSet image = fetchImage(imageAddress);
     if (!lastFailure.empty()) {
         say("captcha image unreachable: " + imageUrl + " (" + lastFailure + ")");
         return false;

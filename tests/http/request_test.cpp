@@ -631,6 +631,16 @@ TEST_F(HttpRequestTest, FailedRequestsGiveAnEmptyBodyAndSayWhy) {
     EXPECT_EQ(result.extraHeaders, "X: 1");
     EXPECT_NE(said.find("tovrel: request for http://bad host/ failed: "), std::string::npos)
         << said;
+
+    // An address holding a line break and an escape (a server's Location can
+    // lead to one) still gives one line, its control bytes written out.
+    ::testing::internal::CaptureStderr();
+    httpRequest({.url = "http://bad\r\necho PASTED\x1b[2J/"});
+    const std::string hostile = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(hostile.find("http://bad\\x0D\\x0Aecho PASTED\\x1B[2J/ failed: "), std::string::npos)
+        << hostile;
+    EXPECT_EQ(std::count(hostile.begin(), hostile.end(), '\n'), 1) << hostile;
+    EXPECT_EQ(hostile.find('\x1b'), std::string::npos) << hostile;
 }
 
 // A front end that words its own messages takes the failures over: the
