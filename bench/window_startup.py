@@ -6,8 +6,8 @@ resident memory, and the peak resident memory of its whole process tree (the
 browser engine's helper processes included). Runs each program RUNS times,
 interleaved, and prints medians, warm and cold: a cold run comes after the page
 cache has been told to drop the program's files (the program, every library
-ldd lists for it, libtovrel_pane and its libraries, Qt's plugins and the
-fonts), as after a fresh build or boot; pages that another running process
+ldd lists for it, libtovrel_pane, libcurl and their libraries, Qt's plugins
+and the fonts), as after a fresh build or boot; pages that another running process
 keeps mapped stay cached. Each cold run is followed by a warm one of the same
 program. Needs a display (window_startup.sh gives one).
 Usage: window_startup.py BIN_DIR [RUNS]"""
@@ -58,7 +58,11 @@ def cached_files(bin_dir, programs):
     files = set()
     for program in programs:
         files.update(linked_files(os.path.join(bin_dir, program)))
+    # Loaded once the window is up: the pane after the first paint, libcurl on
+    # the first request.
     files.update(linked_files(os.path.join(bin_dir, "libtovrel_pane.so")))
+    for libcurl in glob.glob("/usr/lib/x86_64-linux-gnu/libcurl.so.4"):
+        files.update(linked_files(libcurl))
     for pattern in ("/usr/lib/x86_64-linux-gnu/qt6/plugins/**/*.so",
                     "/usr/lib/qt6/libexec/*", "/usr/share/fonts/**/*.tt?",
                     "/usr/share/fonts/**/*.otf", "/usr/share/qt6/resources/*",

@@ -60,6 +60,14 @@ else
     ok "the package holds the commands and no test or stand-in file"
 fi
 
+# The window program loads libcurl by name on its first request rather than
+# at start, so only the package's dependencies can see to it that it is there.
+if dpkg-deb -f "$deb" Depends | tr ',' '\n' | grep -Eq '^ *libcurl4( |$)'; then
+    ok "the package depends on libcurl4"
+else
+    fail "the package does not depend on libcurl4: $(dpkg-deb -f "$deb" Depends)"
+fi
+
 # The version: the package's upstream version, shown by both commands.
 version=$(dpkg-deb -f "$deb" Version)
 version=${version%-*}
