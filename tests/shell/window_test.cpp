@@ -149,6 +149,7 @@ class WindowTest : public QObject {
     void edgeMapsKnownCharacters();
     void typedTextReadsAsCodePage936();
     void navigateStartsLoadAndReturns();
+    void getBeforeThePaneIsLoaded();
     void clipboard();
     void waitPaintsAndHoldsInput();
     void closeDuringWait();
@@ -649,6 +650,24 @@ void WindowTest::navigateStartsLoadAndReturns() {
     QVERIFY2(request.startsWith("GET /randcodeV2.php?fid=1&key=k HTTP/1.1\r\n"),
              request.constData());
     QTRY_COMPARE(pane->view()->title(), QStringLiteral("pane loaded"));
+}
+
+// A Get pressed as soon as the window is shown, before its first paint has
+// loaded the pane: the navigation loads the pane and its engine first, in the
+// stand-in's place, and the window keeps its native window.
+void WindowTest::getBeforeThePaneIsLoaded() {
+    MainWindow early(recordingActions());
+    early.show();
+    const WId shown = early.winId();
+    QVERIFY(early.findChild<QWidget*>(QStringLiteral("browserPaneStandIn")) != nullptr);
+    const QUrl page(QStringLiteral("data:text/html,<title>shown early</title>"));
+    duringFetch = [&early, &page] { early.navigateBrowserPane(page); };
+    early.findChild<QPushButton*>(QStringLiteral("getButton"))->click();
+    QCOMPARE(fetchCalls, 1);
+    QVERIFY(early.findChild<QWidget*>(QStringLiteral("browserPaneStandIn")) == nullptr);
+    QTRY_COMPARE_WITH_TIMEOUT(early.browserPane()->view()->title(), QStringLiteral("shown early"),
+                              20000);
+    QCOMPARE(early.winId(), shown);
 }
 
 void WindowTest::clipboard() {
