@@ -3,6 +3,7 @@
 #include "base/printable.h"
 #include "base/storage.h"
 #include "http/cookie_store.h"
+#include "text/text.h"
 
 #include <curl/curl.h>
 
@@ -125,16 +126,6 @@ std::string proxyFor(const std::optional<std::string>& proxyList, std::string_vi
         }
     }
     return general;
-}
-
-bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size()) return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        char c = text[i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-        if (c != prefix[i]) return false;
-    }
-    return true;
 }
 
 bool hasHeaderNamed(std::string_view line, std::string_view lowerName) {

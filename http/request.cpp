@@ -192,8 +192,7 @@ HttpResult& done(Call& c, ByteSet body) {
 }
 
 bool startsWithName(TextView line, TextView lowerName) {
-    return line.size() > lowerName.size() &&
-           toLowerCase(line.substr(0, lowerName.size())) == lowerName;
+    return line.size() > lowerName.size() && startsWithIgnoringCase(line, lowerName);
 }
 
 bool hasScheme(TextView address) {

@@ -66,10 +66,6 @@ Text payloadBeforeAmpersand(TextView link) {
 
 }  // namespace
 
-bool startsWithIgnoringCase(TextView text, TextView word) {
-    return compareText(toLowerCase(leftText(text, textLength(word))), toLowerCase(word)) == 0;
-}
-
 int linkScheme(TextView link) {
     for (const SchemeWord& scheme : kSchemeWords) {
         if (startsWithIgnoringCase(link, scheme.word)) return scheme.code;

@@ -15,9 +15,6 @@
 
 namespace tovrel {
 
-// Whether text begins with word, ASCII letters compared without regard to case.
-bool startsWithIgnoringCase(TextView text, TextView word);
-
 // The link's scheme, from its first letters compared without regard to ASCII
 // case: 1 for "http" (https included), 2 "thunder", 3 "flashget", 4 "qqdl",
 // -1 for anything else.

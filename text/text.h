@@ -58,6 +58,9 @@ int findText(TextView text, TextView sought, int start = 0, bool ignoreCase = fa
 int findTextReverse(TextView text, TextView sought, bool ignoreCase = false);
 
 Text toLowerCase(TextView text);
+// Whether text begins with word, the bytes A-Z equal to a-z (as findText with
+// ignoreCase compares them).
+bool startsWithIgnoringCase(TextView text, TextView word);
 // The decimal number at the start of the text (full-width digits, signs and
 // spaces read as their ASCII forms), wrapping in 32 bits.
 std::int32_t toInteger(TextView text);

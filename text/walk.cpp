@@ -1,5 +1,7 @@
 #include "text/walk.h"
 
+#include "text/text.h"
+
 #include <algorithm>
 
 namespace tovrel {
@@ -58,6 +60,10 @@ class Candidates {
 };
 
 }  // namespace
+
+bool startsWithIgnoringCase(std::string_view text, std::string_view word) {
+    return text.size() >= word.size() && equalIgnoringCase(text.data(), word.data(), word.size());
+}
 
 bool isCharacterStart(std::string_view text, std::size_t known, std::size_t p) {
     // Walking back from p over lead-range bytes: the first byte of that run is

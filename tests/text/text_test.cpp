@@ -101,6 +101,27 @@ TEST(FindText, Positions) {
     }
 }
 
+TEST(FindText, StartsWithIgnoringCase) {
+    struct Row {
+        TextView text, word;
+        bool want;
+    };
+    const Row rows[] = {
+        {"THUNDER://QUFa", "thunder://", true},
+        {"Set-Cookie: a=1;", "set-cookie:", true},
+        {"thunder:/", "thunder://", false},    // shorter than the word
+        {" location: x", "location:", false},  // only at the start
+        {"Magnet:?xt", "MAGNET:?", true},
+        {"\xc4\x41x", "\xc4\x61", true},  // trail bytes fold, as in findText
+        {"\xc4\x41x", "\xc5\x41", false},
+        {"anything", "", true},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(startsWithIgnoringCase(row.text, row.word), row.want)
+            << "\"" << row.text << "\", \"" << row.word << "\"";
+    }
+}
+
 TEST(FindText, Reverse) {
     EXPECT_EQ(findTextReverse("ab:cd:ef", ":"), 6);
     EXPECT_EQ(findTextReverse("aaa", "aa"), 2);
