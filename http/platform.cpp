@@ -3,6 +3,7 @@
 #include "base/printable.h"
 #include "base/storage.h"
 #include "http/cookie_store.h"
+#include "http/urls.h"
 #include "text/text.h"
 
 #include <curl/curl.h>
@@ -77,14 +78,6 @@ std::chrono::milliseconds mostTimeInAll() {
 }
 
 namespace {
-
-// A host name or IPv4 address, already lower-cased by the caller.
-bool validHost(std::string_view host) {
-    if (host.empty() || host.size() > 253) return false;
-    return std::all_of(host.begin(), host.end(), [](char c) {
-        return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '_';
-    });
-}
 
 // The object path as libcurl's address parser accepts it: controls, blanks
 // and bytes from 0x7F up are percent-encoded, which a server decodes back to
@@ -380,7 +373,7 @@ Request openRequest(const Target& target, Waiting waiting) {
         reportRequestFailure(target.url, "libcurl could not be initialised");
         return nullptr;
     }
-    if (!validHost(target.host) || target.port < 0 || target.port > 65535) {
+    if (!isHostName(target.host) || target.port < 0 || target.port > 65535) {
         reportRequestFailure(target.url, "not a host name or address that can be connected to");
         return nullptr;
     }

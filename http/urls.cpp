@@ -33,6 +33,15 @@ int urlPort(TextView url) {
     return toInteger(rightText(host, textLength(host) - colon));
 }
 
+bool isHostName(TextView host) {
+    if (host.empty() || host.size() > 253) return false;
+    for (const char c : host) {
+        const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        if (!letter && !(c >= '0' && c <= '9') && c != '.' && c != '-' && c != '_') return false;
+    }
+    return true;
+}
+
 Text urlPath(TextView url) {
     const Text host = urlHost(url);
     // The host is lower-case; the address may not be.

@@ -18,6 +18,10 @@ Text urlHost(TextView url, bool domainOnly = false, bool keepPort = false);
 // for an address that begins with "https" (any letter case), otherwise 80.
 int urlPort(TextView url);
 
+// Whether host is a host name or IPv4 address a request can connect to: 1 to
+// 253 letters, digits, ".", "-" and "_".
+bool isHostName(TextView host);
+
 // The object path with its query, from the first "/" after the host to the
 // end; "/" when the host is not followed by one. Keeps the address's case.
 Text urlPath(TextView url);

@@ -1,6 +1,7 @@
 #include "links/exchange.h"
 
 #include "http/request.h"
+#include "http/urls.h"
 #include "links/address.h"
 #include "links/screen.h"
 #include "text/markers.h"
@@ -30,19 +31,11 @@ Text& hostOverride() {
     return host;
 }
 
-bool isHostCharacter(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
-           c == '-' || c == '_';
-}
-
 // "host" or "host:port": a host name or IPv4 address, and a port from 1 to
 // 65535 without a sign or leading zeros.
 bool isHostAndPort(TextView text) {
     const std::size_t colon = text.find(':');
-    const TextView host = text.substr(0, colon);
-    if (host.empty() || host.size() > 253) return false;
-    for (const char c : host)
-        if (!isHostCharacter(c)) return false;
+    if (!isHostName(text.substr(0, colon))) return false;
     if (colon == TextView::npos) return true;
     const TextView port = text.substr(colon + 1);
     if (port.empty() || port.size() > 5 || port.front() == '0') return false;
