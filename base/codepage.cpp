@@ -166,15 +166,18 @@ std::size_t utf8CharacterLength(std::string_view text) {
     return length;
 }
 
-std::string percentEncoded(std::string_view bytes) {
+void appendHexDigits(std::string& out, unsigned char byte) {
     static constexpr char kHex[] = "0123456789ABCDEF";
+    out += kHex[byte >> 4];
+    out += kHex[byte & 0x0F];
+}
+
+std::string percentEncoded(std::string_view bytes) {
     std::string out;
     out.reserve(bytes.size() * 3);
     for (const char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
         out += '%';
-        out += kHex[byte >> 4];
-        out += kHex[byte & 0x0F];
+        appendHexDigits(out, static_cast<unsigned char>(c));
     }
     return out;
 }

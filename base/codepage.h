@@ -23,6 +23,9 @@ std::string ansiToUtf8(std::string_view ansi);
 // U+10FFFF.
 std::size_t utf8CharacterLength(std::string_view text);
 
+// Appends byte as two upper-case hexadecimal digits.
+void appendHexDigits(std::string& out, unsigned char byte);
+
 // Each byte as "%" and two upper-case hexadecimal digits.
 std::string percentEncoded(std::string_view bytes);
 

@@ -1,5 +1,6 @@
 #include "http/platform.h"
 
+#include "base/codepage.h"
 #include "base/printable.h"
 #include "base/storage.h"
 #include "http/cookie_store.h"
@@ -83,7 +84,6 @@ namespace {
 // and bytes from 0x7F up are percent-encoded, which a server decodes back to
 // the same bytes.
 std::string escapedObject(std::string_view object) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
     std::string out;
     out.reserve(object.size() + 1);
     if (object.empty() || object.front() != '/') out.push_back('/');
@@ -91,8 +91,7 @@ std::string escapedObject(std::string_view object) {
         const auto byte = static_cast<unsigned char>(c);
         if (byte <= 0x20 || byte >= 0x7F) {
             out.push_back('%');
-            out.push_back(kHex[byte >> 4]);
-            out.push_back(kHex[byte & 0x0F]);
+            appendHexDigits(out, byte);
         } else {
             out.push_back(c);
         }
