@@ -304,6 +304,7 @@ HttpResult httpRequest(HttpOptions options) {
                 continue;
             }
         }
+        if (options.bodyAsSent) return std::move(done(c, std::move(e->body)));
         return std::move(done(c, finalBody(std::move(e->body), result.rawHeaders)));
     }
 }

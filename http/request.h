@@ -50,11 +50,15 @@ struct HttpOptions {
     // for the network; false abandons the request at once: an empty body, no
     // 301 followed, no line written.
     std::function<bool()> whileWaiting{};
+    // The body as it arrived, never converted from UTF-8: for an image or any
+    // other body that is not text.
+    bool bodyAsSent = false;
 };
 
 struct HttpResult {
     // The response body, converted from UTF-8 to code page 936 when the body
-    // (in its first 499 bytes) or the headers name "utf-8".
+    // (in its first 499 bytes) or the headers name "utf-8", unless the options
+    // ask for it as sent.
     ByteSet body;
     // The response's header text (status line first, CR LF line ends), or
     // 5000 blanks when none was received or it does not fit in 4999 bytes;

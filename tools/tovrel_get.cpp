@@ -162,10 +162,12 @@ void receiveFailure(std::string_view, std::string_view reason) {
 }
 
 // The captcha image, loaded through the process-wide cookie store as the
-// window's browser pane loads it. The one place this command makes a request
-// of its own.
+// window's browser pane loads it, its bytes as they came. The one place this command makes a
+// request of its own.
 ByteSet fetchImage(TextView url) {
-    return httpRequest({.url = Text(url), .whileWaiting = keepAliveWhileWaiting}).body;
+    return httpRequest(
+               {.url = Text(url), .whileWaiting = keepAliveWhileWaiting, .bodyAsSent = true})
+        .body;
 }
 
 bool writeFile(const std::string& path, std::string_view bytes, std::string& why) {

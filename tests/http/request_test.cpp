@@ -555,6 +555,13 @@ TEST_F(HttpRequestTest, ConvertsUtf8Bodies) {
         if (row.converted) want.replace(want.size() - han.size(), han.size(), hanAnsi);
         EXPECT_EQ(got.bytes, want);
     }
+
+    // A body asked for as sent (an image that names UTF-8) keeps its bytes,
+    // malformed UTF-8 included.
+    const std::string image = std::string("\x89PNG\r\n\x1a\n") + "utf-8" + han + "\xff\xfe";
+    ASSERT_TRUE(
+        server().queue(answer("200 OK", "Content-Type: image/png; charset=utf-8\r\n", image)));
+    EXPECT_EQ(httpRequest({.url = base() + "/image", .bodyAsSent = true}).body.bytes, image);
 }
 
 TEST_F(HttpRequestTest, RawHeadersHoldAtMost4999Bytes) {
