@@ -66,12 +66,25 @@ void setGeometry(ChafaCanvasConfig* config, const Picture& picture, const Termin
         cellHeight = 20;
     }
     chafa_canvas_config_set_cell_geometry(config, cellWidth, cellHeight);
-    int columns = std::clamp(size.columns - 1, 8, kMaxColumns);
-    int rows = std::clamp(size.rows - 4, 2, kMaxRows);
+    // A little room is left beside and below it, but never more than the
+    // terminal has.
+    int columns = std::min(std::clamp(size.columns - 1, 8, kMaxColumns), std::max(size.columns, 1));
+    int rows = std::min(std::clamp(size.rows - 4, 2, kMaxRows), std::max(size.rows, 1));
     chafa_calc_canvas_geometry(picture.width, picture.height, &columns, &rows,
                                static_cast<gfloat>(cellWidth) / static_cast<gfloat>(cellHeight),
                                TRUE, FALSE);
     chafa_canvas_config_set_geometry(config, std::max(columns, 1), std::max(rows, 1));
+}
+
+// The formats captchas come in, by their first bytes. The image comes from a
+// server, so the decoder sees nothing else: stb_image also reads TGA, PSD,
+// HDR, PIC and PNM, whose readers are seldom exercised.
+bool hasCaptchaSignature(std::string_view bytes) {
+    constexpr std::string_view kSignatures[] = {"\x89PNG\r\n\x1a\n", "\xff\xd8\xff", "GIF87a",
+                                                "GIF89a", "BM"};
+    return std::any_of(
+        std::begin(kSignatures), std::end(kSignatures),
+        [bytes](std::string_view signature) { return bytes.starts_with(signature); });
 }
 
 }  // namespace
@@ -81,7 +94,7 @@ bool decodePicture(std::string_view bytes, Picture& picture, std::string& why) {
     int width = 0;
     int height = 0;
     int channels = 0;
-    if (bytes.empty() || bytes.size() > static_cast<std::size_t>(INT_MAX) ||
+    if (!hasCaptchaSignature(bytes) || bytes.size() > static_cast<std::size_t>(INT_MAX) ||
         stbi_info_from_memory(data, static_cast<int>(bytes.size()), &width, &height, &channels) ==
             0) {
         why = "not an image";

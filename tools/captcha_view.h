@@ -1,5 +1,5 @@
-// The captcha image in a terminal: decoding its bytes (PNG, JPEG, GIF, BMP and
-// the other formats stb_image reads) and drawing the pixels inline with
+// The captcha image in a terminal: decoding its bytes (PNG, JPEG, GIF or BMP)
+// and drawing the pixels inline with
 // libchafa, as sixels or kitty graphics where the terminal shows them and as
 // coloured Unicode blocks elsewhere.
 #pragma once
@@ -18,7 +18,7 @@ struct Picture {
 };
 
 // Decodes bytes into picture. False, with why set to one short reason, for
-// bytes that are no image this decoder reads, or an image larger than a
+// bytes that are no PNG, JPEG, GIF or BMP image, or an image larger than a
 // captcha could reasonably be.
 bool decodePicture(std::string_view bytes, Picture& picture, std::string& why);
 

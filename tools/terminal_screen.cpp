@@ -2,6 +2,7 @@
 
 #include <signal.h>
 
+#include <csignal>
 #include <cstddef>
 #include <utility>
 

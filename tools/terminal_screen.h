@@ -5,7 +5,6 @@
 #pragma once
 
 #include <array>
-#include <csignal>
 #include <string>
 #include <string_view>
 

@@ -50,7 +50,7 @@ constexpr std::string_view kHelp =
     "  --version                   print the version and exit\n"
     "\n"
     "Exit status: 0 when every SHARE_URL gave an address, 1 when at least one\n"
-    "did not, 2 on a usage error.\n";
+    "did not, 2 on a usage error, 130 after Ctrl-C.\n";
 
 constexpr std::string_view kPrompt = "验证码: ";
 constexpr int kMaxTries = 100;
@@ -242,6 +242,8 @@ bool Session::get(const std::string& shareUrl) {
     screen_.setControlText(Control::pageAddressBox, utf8ToAnsi(shareUrl));
     lastFailure.clear();
     fetchSharePage();
+    // Ctrl-C abandons the request without a failure: nothing to say here.
+    if (stopped()) return false;
     if (!lastFailure.empty()) {
         say("share page unreachable: " + shareUrl + " (" + lastFailure + ")");
         return false;
@@ -260,6 +262,7 @@ bool Session::showCaptcha() {
     const std::string imageUrl = ansiToUtf8(imageAddress);
     lastFailure.clear();
     const ByteSet image = fetchImage(imageAddress);
+    if (stopped()) return false;
     if (!lastFailure.empty()) {
         say("captcha image unreachable: " + imageUrl + " (" + lastFailure + ")");
         return false;
