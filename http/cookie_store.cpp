@@ -171,7 +171,15 @@ void addStoredCookie(const StoredCookie& cookie) {
     }
     if (cookie.expiry < 0) return;
     net::StoreHandle handle;
-    if (handle.get() != nullptr) net::addCookieLine(handle.get(), cookie);
+    if (handle.get() == nullptr) return;
+    net::addCookieLine(handle.get(), cookie);
+    // Cookies also come in one by one, without an exchange that ends (the
+    // browser pane adds what its pages set): every so many adds the store is
+    // brought within its bounds as an exchange's end does.
+    static std::size_t addsSinceBounded = 0;
+    if (++addsSinceBounded < kMostCookiesPerDomain) return;
+    addsSinceBounded = 0;
+    keepStoreWithinBounds();
 }
 
 void clearStoredCookies() {

@@ -30,6 +30,7 @@ struct StoredCookie {
 std::vector<StoredCookie> listStoredCookies();
 // Adds a cookie, replacing one of the same name, domain and path. A cookie
 // without a name or domain, or with a CR, LF, tab or zero byte, is ignored.
+// After every 50 adds the store is brought within its bounds.
 void addStoredCookie(const StoredCookie& cookie);
 // Empties the store.
 void clearStoredCookies();

@@ -445,6 +445,19 @@ TEST_F(HttpRequestTest, TheCookieStoreStaysBounded) {
     EXPECT_EQ(stored.size(), kMostStoredCookies);
     EXPECT_TRUE(std::none_of(stored.begin(), stored.end(),
                              [](const StoredCookie& c) { return c.domain == "d0.example"; }));
+
+    // Cookies added one by one with no exchange in between (as the browser
+    // pane adds what a page sets) stay bounded too, the newest kept.
+    clearStoredCookies();
+    cookie.domain = "flood.example";
+    for (int i = 0; i < 5000; ++i) {
+        cookie.name = "k" + std::to_string(i);
+        addStoredCookie(cookie);
+    }
+    const auto flooded = listStoredCookies();
+    EXPECT_LT(flooded.size(), 2 * kMostCookiesPerDomain);
+    EXPECT_TRUE(std::any_of(flooded.begin(), flooded.end(),
+                            [](const StoredCookie& c) { return c.name == "k4999"; }));
 }
 
 TEST_F(HttpRequestTest, WhileWaitingCanAbandonTheRequest) {
