@@ -119,6 +119,10 @@ void InputHold::startHolding() {
 
 bool InputHold::eventFilter(QObject* watched, QEvent* event) {
     if (event == replayed_ || !isPersonsInput(watched, *event)) return false;
+    // A modal box opened during the wait (the fatal report) runs its own
+    // loop inside it and must be answerable; Qt keeps input from the other
+    // windows meanwhile.
+    if (QGuiApplication::modalWindow() != nullptr) return false;
     if (pumpDepth_ == 0 && !replaying_) {
         // The wait is over and new input comes: what was held goes first.
         replay();

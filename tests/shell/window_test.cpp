@@ -153,6 +153,7 @@ class WindowTest : public QObject {
     void clipboard();
     void waitPaintsAndHoldsInput();
     void closeDuringWait();
+    void boxDuringWaitTakesInput();
     void lifecycle_data();
     void lifecycle();
 
@@ -768,6 +769,27 @@ void WindowTest::closeDuringWait() {
     QTest::qWait(50);
     QCOMPARE(getControlText(Control::pageAddressBox), "");
     QCOMPARE(submitCalls, 0);
+}
+
+// A modal box opened while a Get waits (the fatal report is one) runs its own
+// loop inside the wait: the person's keys reach it rather than being held
+// for after the wait, which would never come.
+void WindowTest::boxDuringWaitTakesInput() {
+    int answer = 0;
+    duringFetch = [&] {
+        QTimer::singleShot(20, [&] {
+            QMessageBox box(QMessageBox::Critical, QStringLiteral("box"), QStringLiteral("text"),
+                            QMessageBox::Ok, window_);
+            QTimer::singleShot(100, &box,
+                               [&box] { QTest::keyClick(box.windowHandle(), Qt::Key_Return); });
+            // Should the key be held, the box is closed without it.
+            QTimer::singleShot(3000, &box, [&box] { box.done(-1); });
+            answer = box.exec();
+        });
+        waitLikeARequest([&] { return answer != 0; });
+    };
+    clickAt(control<QWidget>("getButton"), QPoint(40, 20));
+    QCOMPARE(answer, static_cast<int>(QMessageBox::Ok));
 }
 
 // The real start-up and shut-down, each in a child process of this program.
