@@ -4,17 +4,16 @@
 #include <QFile>
 #include <QIcon>
 #include <QScreen>
-#include <QTimer>
 
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <functional>
 #include <utility>
 
 #include "base/fatal.h"
 #include "links/exchange.h"
+#include "shell/after_first_paint.h"
 #include "shell/engine_log.h"
 #include "shell/main_window.h"
 #include "shell/qt_screen.h"
@@ -22,10 +21,6 @@
 namespace tovrel {
 
 namespace {
-
-// "载入启动窗口失败"
-constexpr const char* kWindowFailed =
-    "\xd4\xd8\xc8\xeb\xc6\xf4\xb6\xaf\xb4\xb0\xbf\xda\xca\xa7\xb0\xdc";
 
 bool windowUp = false;
 bool engineLog = false;
@@ -55,28 +50,6 @@ void setApplicationIcon() {
     }
     if (!icon.isNull()) QApplication::setWindowIcon(icon);
 }
-
-// Runs work once from the event loop after watched has first been painted:
-// what the first sight of the window does not need waits until it is there.
-class AfterFirstPaint final : public QObject {
-  public:
-    AfterFirstPaint(QWidget* watched, std::function<void()> work)
-        : QObject(watched), work_(std::move(work)) {
-        watched->installEventFilter(this);
-    }
-
-  protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Paint && work_) {
-            watched->removeEventFilter(this);
-            QTimer::singleShot(0, this, std::exchange(work_, nullptr));
-        }
-        return false;
-    }
-
-  private:
-    std::function<void()> work_;
-};
 
 }  // namespace
 

@@ -1,7 +1,6 @@
 #include "shell/browser_pane.h"
 
 #include <QApplication>
-#include <QPainter>
 #include <QQuickWidget>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
@@ -9,8 +8,7 @@
 
 namespace tovrel {
 
-BrowserPane::BrowserPane(QWidget* parent, CookieJarAccess cookies)
-    : QWidget(parent), jar_(cookies) {
+BrowserPane::BrowserPane(QWidget* parent, CookieJarAccess cookies) : QWidget(parent) {
     setObjectName(QStringLiteral("browserPane"));
     setContentsMargins(1, 1, 1, 1);
     setFocusPolicy(Qt::StrongFocus);
@@ -34,6 +32,8 @@ BrowserPane::BrowserPane(QWidget* parent, CookieJarAccess cookies)
     // The pane and the embedded view stand for one control in the focus:
     // the pane has it while the view's window has the keyboard.
     connect(qApp, &QGuiApplication::focusWindowChanged, this, &BrowserPane::followFocusWindow);
+    // Creating the page starts the engine; it loads nothing.
+    cookies_ = std::make_unique<CookieBridge>(view_->page()->profile(), cookies);
 }
 
 BrowserPane::~BrowserPane() {
@@ -46,25 +46,14 @@ QWindow* BrowserPane::viewWindow() const {
     return view_->windowHandle();
 }
 
-void BrowserPane::startEngine() {
-    if (engineStarted_) return;
-    engineStarted_ = true;
-    // Creating the page starts the engine; it loads nothing.
-    cookies_ = std::make_unique<CookieBridge>(view_->page()->profile(), jar_);
-}
-
 void BrowserPane::navigate(const QUrl& url) {
-    startEngine();
     cookies_->shareStoreWithPane();
     view_->load(url);
 }
 
 void BrowserPane::paintEvent(QPaintEvent*) {
     // Shows until the view's first frame covers the inside.
-    QPainter painter(this);
-    painter.fillRect(rect(), Qt::white);
-    painter.setPen(QPen(Qt::black, 1));
-    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    paintEmptyPane(*this);
 }
 
 void BrowserPane::resizeEvent(QResizeEvent*) {
@@ -114,7 +103,6 @@ namespace {
 BrowserPane* createPane(QWidget* window, const QRect& geometry, CookieJarAccess cookies) {
     auto* pane = new BrowserPane(window, cookies);
     pane->setGeometry(geometry);
-    pane->startEngine();
     return pane;
 }
 

@@ -22,15 +22,12 @@ namespace tovrel {
 // brings OpenGL to its own window only and the window keeps its native
 // window and its plain drawing.
 //
-// Its engine starts on the first navigation or on startEngine(), whichever
-// comes first. From then on its cookies and the HTTP client's are one cookie
+// Its engine starts with it; its cookies and the HTTP client's are one cookie
 // session.
 class BrowserPane : public QWidget {
   public:
     BrowserPane(QWidget* parent, CookieJarAccess cookies);
     ~BrowserPane() override;
-    void startEngine();
-    bool engineStarted() const { return engineStarted_; }
     // Starts a plain navigation, with the HTTP client's cookies handed over first.
     void navigate(const QUrl& url);
     QWebEngineView* view() const { return view_; }
@@ -47,8 +44,6 @@ class BrowserPane : public QWidget {
     void followFocusWindow(QWindow* focusWindow);
     QWindow* viewWindow() const;
 
-    bool engineStarted_ = false;
-    CookieJarAccess jar_;
     QWebEngineView* view_ = nullptr;
     QWidget* container_ = nullptr;
     std::unique_ptr<CookieBridge> cookies_;

@@ -5,14 +5,13 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPainter>
 #include <QPushButton>
 #include <QTextEdit>
-#include <QTimer>
 #include <QUrl>
 
 #include "base/fatal.h"
 #include "http/cookie_store.h"
+#include "shell/after_first_paint.h"
 #include "shell/handlers.h"
 #include "shell/pane_loader.h"
 
@@ -127,12 +126,7 @@ class PaneStandIn : public QWidget {
     }
 
   protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        painter.fillRect(rect(), Qt::white);
-        painter.setPen(QPen(Qt::black, 1));
-        painter.drawRect(rect().adjusted(0, 0, -1, -1));
-    }
+    void paintEvent(QPaintEvent*) override { paintEmptyPane(*this); }
 };
 
 }  // namespace
@@ -210,6 +204,9 @@ MainWindow::MainWindow(WindowActions actions) : QWidget(nullptr), actions_(std::
     connect(clearButton, &QPushButton::clicked, this, [] { onClearClicked(); });
     connect(copyButton, &QPushButton::clicked, this, [] { onCopyClicked(); });
     captchaBox_->installEventFilter(this);
+    // The browser engine takes a while to start; it starts once the window
+    // has been drawn, so that the window shows without waiting for it.
+    new AfterFirstPaint(this, [this] { browserPane(); });
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
@@ -223,21 +220,11 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-void MainWindow::paintEvent(QPaintEvent* event) {
-    QWidget::paintEvent(event);
-    if (painted_) return;
-    painted_ = true;
-    // The browser engine takes a while to start; it starts once the window
-    // has been drawn, so that the window shows without waiting for it.
-    QTimer::singleShot(0, this, [this] { browserPane(); });
-}
-
 BrowserPane* MainWindow::browserPane() {
     if (browserPane_ != nullptr) return browserPane_;
     paneLibrary_ = loadPaneLibrary();
-    // "载入启动窗口失败": without its library the window lacks a control.
-    if (paneLibrary_ == nullptr)
-        reportFatalError("\xd4\xd8\xc8\xeb\xc6\xf4\xb6\xaf\xb4\xb0\xbf\xda\xca\xa7\xb0\xdc", 0);
+    // Without its library the window lacks a control.
+    if (paneLibrary_ == nullptr) reportFatalError(kWindowFailed, 0);
     browserPane_ = paneLibrary_->create(this, kPaneGeometry, {listStoredCookies, addStoredCookie});
     QWidget* pane = paneLibrary_->widget(browserPane_);
     // In the stand-in's place among the controls: below the later ones and

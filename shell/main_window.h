@@ -32,13 +32,12 @@ class MainWindow : public QWidget {
     // happened yet. Until then a plain stand-in of the same look holds its
     // place, so that the window is drawn without the engine.
     BrowserPane* browserPane();
-    // A plain navigation of the pane; one asked for before the pane has
-    // been loaded waits for it.
+    // A plain navigation of the pane, which is loaded first when it has not
+    // been yet.
     void navigateBrowserPane(const QUrl& url);
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
-    void paintEvent(QPaintEvent* event) override;
 
   private:
     QLineEdit* pageAddressBox_ = nullptr;
@@ -49,8 +48,12 @@ class MainWindow : public QWidget {
     BrowserPane* browserPane_ = nullptr;
     const PaneLibrary* paneLibrary_ = nullptr;
     WindowActions actions_;
-    bool painted_ = false;
 };
+
+// The start-up failure's message, "载入启动窗口失败" (code page 936): no window
+// could be made, or it lacks its browser pane.
+inline constexpr const char* kWindowFailed =
+    "\xd4\xd8\xc8\xeb\xc6\xf4\xb6\xaf\xb4\xb0\xbf\xda\xca\xa7\xb0\xdc";
 
 // The window's outer top-left corner on a screen: centred for the window's
 // outer size, each quotient truncated.

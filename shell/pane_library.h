@@ -5,13 +5,15 @@
 // nothing of Qt WebEngine.
 #pragma once
 
+#include <QPainter>
+#include <QWidget>
+
 #include <vector>
 
 #include "http/cookie_store.h"
 
 class QRect;
 class QUrl;
-class QWidget;
 
 namespace tovrel {
 
@@ -34,6 +36,16 @@ struct PaneLibrary {
     // Starts a plain navigation, with the store's cookies handed over first.
     void (*navigate)(BrowserPane* pane, const QUrl& url);
 };
+
+// The empty pane's look, drawn by the pane until its page covers it and by
+// the window in the pane's place until the library is loaded: a white page
+// inside a plain one-pixel border.
+inline void paintEmptyPane(QWidget& widget) {
+    QPainter painter(&widget);
+    painter.fillRect(widget.rect(), Qt::white);
+    painter.setPen(QPen(Qt::black, 1));
+    painter.drawRect(widget.rect().adjusted(0, 0, -1, -1));
+}
 
 // extern "C" const PaneLibrary* tovrelPaneLibrary();
 inline constexpr const char* kPaneEntryName = "tovrelPaneLibrary";
