@@ -16,7 +16,8 @@ string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
   "clipboard."
   ""
   "The package also holds tovrel-decode, which decodes such links on the"
-  "command line.")
+  "command line, and tovrel-get, which does the whole exchange in a terminal"
+  "and draws the captcha there.")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
