@@ -27,7 +27,8 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "support"))
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
 import flow_test as flow  # noqa: E402
-from desktop import Display, StandIn, wait_for  # noqa: E402
+from desktop import Display, wait_for  # noqa: E402
+from stand_in import StandIn  # noqa: E402
 
 
 def curl_exchanges(base, jar):
@@ -75,7 +76,7 @@ def main():
                      lambda: len(service.requests("GET", "/randcodeV2.php")) > images)
             gets.append(time.perf_counter() - started)
 
-            code = service.get("/__stand-in/code")
+            code = service.code()
             window.type_into(flow.CAPTCHA_BOX, code)
             sentinel = "before %f" % time.monotonic()
             display.set_clipboard(sentinel)

@@ -22,8 +22,11 @@ import sys
 import tempfile
 import time
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "tools"))
-from stand_in import StandIn, run_piped  # noqa: E402
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "tests", "support"))
+sys.path.insert(0, os.path.join(HERE, "..", "tests", "tools"))
+from piped import run_piped  # noqa: E402
+from stand_in import StandIn  # noqa: E402
 
 
 def tovrel_get(binary, service, work):

@@ -11,8 +11,8 @@ import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from desktop import (Display, Program, StandIn, differing_share,  # noqa: E402
-                     wait_for)
+from desktop import Display, Program, differing_share, wait_for  # noqa: E402
+from stand_in import StandIn  # noqa: E402
 
 SCREEN = (1023, 767)  # odd sizes, so that the centring's truncation shows
 STARTED = []
@@ -102,7 +102,7 @@ def stall_repaint_close(display, tovrel, _probe):
     try:
         program = start(display, tovrel)
         display.click(*PAGE_BOX)
-        display.type_text(service.base + "/s/stall")
+        display.type_text(service.page("stall"))
         display.click(*GET_BUTTON)
         wait_for("the stalled request", lambda: service.requests("GET", "/s/stall"))
         window = display.find_window()
