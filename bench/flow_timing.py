@@ -29,34 +29,35 @@ sys.path.insert(0, os.path.join(HERE, "..", "tests", "support"))
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
 import flow_test as flow  # noqa: E402
 from curl_baseline import curl_exchange  # noqa: E402
-from desktop import Display, wait_for  # noqa: E402
+from desktop import (CAPTCHA_BOX, COPY_BUTTON, GET_BUTTON, PAGE_BOX,  # noqa: E402
+                     Display, wait_for)
 from stand_in import StandIn  # noqa: E402
 
 
 def tovrel_round(window, display, service, times):
     """One Get and Enter in the window, and one click of the harness alone."""
     images = len(service.requests("GET", "/randcodeV2.php"))
-    window.type_into(flow.PAGE_BOX, service.page("thunder"))
+    window.type_into(PAGE_BOX, service.page("thunder"))
     started = time.perf_counter()
-    window.click(flow.GET_BUTTON)
+    window.click(GET_BUTTON)
     wait_for("the image request",
              lambda: len(service.requests("GET", "/randcodeV2.php")) > images)
     times["get"].append(time.perf_counter() - started)
 
     code = service.code()
-    window.type_into(flow.CAPTCHA_BOX, code)
+    window.type_into(CAPTCHA_BOX, code)
     sentinel = "before %f" % time.monotonic()
     display.set_clipboard(sentinel)
     wait_for("the sentinel", lambda: display.clipboard() == sentinel)
     started = time.perf_counter()
     window.enter()
-    window.click(flow.COPY_BUTTON)
+    window.click(COPY_BUTTON)
     wait_for("the address", lambda: display.clipboard() not in (None, sentinel))
     times["enter"].append(time.perf_counter() - started)
 
     # What the harness itself costs: a click that starts no exchange.
     started = time.perf_counter()
-    window.click(flow.PAGE_BOX)
+    window.click(PAGE_BOX)
     times["click"].append(time.perf_counter() - started)
 
 

@@ -21,14 +21,9 @@ import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from desktop import Display, Program, wait_for  # noqa: E402
+from desktop import (CAPTCHA_BOX, COPY_BUTTON, GET_BUTTON, PAGE_BOX,  # noqa: E402
+                     Display, Program, wait_for)
 from stand_in import StandIn  # noqa: E402
-
-# Control centres in the window's client area.
-PAGE_BOX = (150, 24)
-GET_BUTTON = (368, 26)
-COPY_BUTTON = (371, 99)
-CAPTCHA_BOX = (120, 254)
 
 FLOWS = [
     ("thunder", "http://downloads.example.invalid/1001/report.zip"),

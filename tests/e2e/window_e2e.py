@@ -11,15 +11,12 @@ import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from desktop import Display, Program, differing_share, wait_for  # noqa: E402
+from desktop import (ADDRESS_BOX, COPY_BUTTON, GET_BUTTON, PAGE_BOX,  # noqa: E402
+                     Display, Program, differing_share, wait_for)
 from stand_in import StandIn  # noqa: E402
 
 SCREEN = (1023, 767)  # odd sizes, so that the centring's truncation shows
 STARTED = []
-
-# Control centres in the window's client area.
-PAGE_BOX = (150, 24)
-GET_BUTTON = (368, 26)
 
 
 def start(display, path):
@@ -86,9 +83,9 @@ def fatal_box(display, _tovrel, probe):
 def copy_to_clipboard(display, tovrel, _probe):
     program = start(display, tovrel)
     address = "http://127.0.0.1:8080/file?id=7&name=a b"
-    display.click(236 + 20, 86 + 120)  # the download-address box
+    display.click(*ADDRESS_BOX)
     display.type_text(address)
-    display.click(344 + 27, 87 + 12)  # Copy
+    display.click(*COPY_BUTTON)
     wait_for("the clipboard", lambda: display.clipboard() == address)
     display.close_window(program.window)
     assert program.wait_exit() == 0

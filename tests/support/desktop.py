@@ -1,7 +1,7 @@
 """A desktop of its own for the end-to-end harnesses: an Xvfb display with the
 openbox window manager, the window program started on it and found by its
 title, clicks and keys through xdotool, the clipboard through xclip, screen
-pixels through ImageMagick.
+pixels through ImageMagick, and where the window's controls are.
 
 Every wait polls its condition against a deadline (wait_for, from
 stand_in.py)."""
@@ -17,6 +17,16 @@ TITLE = "Tovrel  Beta v1.0"
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
 OPENBOX_RC = os.path.join(ROOT, "tests", "e2e", "openbox-rc.xml")
+
+# Points to click in the window's client area (shell/main_window.cpp places
+# the controls): the centres of the Get and Copy buttons, and points inside
+# the page-address box, the captcha box, and the download-address box below
+# the Copy button that lies over its top.
+PAGE_BOX = (150, 24)
+GET_BUTTON = (368, 26)
+COPY_BUTTON = (371, 99)
+ADDRESS_BOX = (256, 206)
+CAPTCHA_BOX = (120, 254)
 
 
 class Display:
