@@ -7,23 +7,25 @@ service on loopback, beside the same exchange made with curl in the same run.
   as the prompt appears and written to its standard input. Includes process
   start, share page, image (decoded and written to the file), POST and the
   link's decoding.
-- curl: three curl processes sharing a cookie jar (share page, image, POST),
-  the fid and key cut out of the page in between, and the same side-channel
-  fetch of the code; the link in the answer is not decoded.
+- curl: the exchange of bench/curl_baseline.py (three curl processes sharing
+  a cookie jar, the fid and key cut out of the page in between), with the same
+  side-channel fetch of the code; the link in the answer is not decoded.
 
     python3 bench/get_timing.py build/bin/tovrel-get [runs]
 """
 
 import os
-import re
 import statistics
-import subprocess
 import sys
 import tempfile
 import time
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "tools"))
-from stand_in import StandIn, run_piped  # noqa: E402
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "tests", "support"))
+sys.path.insert(0, os.path.join(HERE, "..", "tests", "tools"))
+from curl_baseline import curl_exchange  # noqa: E402
+from piped import run_piped  # noqa: E402
+from stand_in import StandIn  # noqa: E402
 
 
 def tovrel_get(binary, service, work):
@@ -38,28 +40,11 @@ def tovrel_get(binary, service, work):
     return took
 
 
-def curl_exchange(service, work):
-    jar = os.path.join(work, "jar")
-    if os.path.exists(jar):
-        os.remove(jar)
-
-    def curl(*args):
-        return subprocess.run(["curl", "-s", "-b", jar, "-c", jar, *args], check=True,
-                              capture_output=True).stdout
-
+def curl_whole(service, work):
+    """Seconds for curl's whole exchange, the side-channel fetch included."""
     started = time.perf_counter()
-    page = curl(service.page("thunder"))
-    found = re.search(rb"src='/randcodeV2\.php\?fid=([^&]*)&key=([^&]*)&", page)
-    fid, key = found.group(1).decode(), found.group(2).decode()
-    curl("-o", os.path.join(work, "captcha.png"), "%s/randcodeV2.php?fid=%s&key=%s"
-         "&rand=0.8889138259165008" % (service.base, fid, key))
-    code = service.code()
-    answer = curl("--data-binary", "file_id=%s&randcode=%s&Comfirm.x=109&Comfirm.y=40"
-                  % (fid, code), service.base + "/guest_loginV2.php")
-    took = time.perf_counter() - started
-    if b'id="thunder_downurl"' not in answer:
-        raise RuntimeError("curl's exchange gave no link")
-    return took
+    curl_exchange(service, work, image_file=os.path.join(work, "captcha.png"))
+    return time.perf_counter() - started
 
 
 def main():
@@ -68,11 +53,11 @@ def main():
     ours, theirs = [], []
     with StandIn() as service, tempfile.TemporaryDirectory() as work:
         tovrel_get(binary, service, work)  # warm the caches once, untimed
-        curl_exchange(service, work)
+        curl_whole(service, work)
         for run in range(runs):
             # Alternate which goes first so neither always runs on a warmer machine.
             pair = [lambda: ours.append(tovrel_get(binary, service, work)),
-                    lambda: theirs.append(curl_exchange(service, work))]
+                    lambda: theirs.append(curl_whole(service, work))]
             for step in (pair if run % 2 == 0 else pair[::-1]):
                 step()
     ms = lambda values: statistics.median(values) * 1000

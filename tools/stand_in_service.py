@@ -216,14 +216,16 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return {}
         return {k: m.value for k, m in jar.items()}
 
-    def record(self, body=b""):
-        with self.service.lock:
-            self.service.requests.append({
-                "method": self.command, "path": self.path,
+    def entry(self, body=b""):
+        """This request as the log keeps it."""
+        return {"method": self.command, "path": self.path,
                 "cookie": self.headers.get("Cookie", ""),
                 "body": body.decode("latin-1"),
-                "headers": [[k, v] for k, v in self.headers.items()],
-            })
+                "headers": [[k, v] for k, v in self.headers.items()]}
+
+    def record(self, body=b""):
+        with self.service.lock:
+            self.service.requests.append(self.entry(body))
 
     def answer(self, status, body, content_type, set_cookies=()):
         self.send_response(status)
@@ -245,6 +247,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return self.answer(200, self.service.last_code.encode(), "text/plain")
         if url.path == "/__stand-in/log":
             return self.answer(200, self.service.log_text(), "text/plain; charset=iso-8859-1")
+        if url.path == "/randcodeV2.php":
+            return self.image(urllib.parse.parse_qs(url.query))
         self.record()
         if url.path == "/":
             return self.index()
@@ -252,8 +256,6 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return self.stall()
         if url.path.startswith("/s/") and url.path[3:] in FILES:
             return self.share(url.path[3:])
-        if url.path == "/randcodeV2.php":
-            return self.image(urllib.parse.parse_qs(url.query))
         self.answer(404, b"not found\n", "text/plain")
 
     def index(self):
@@ -285,8 +287,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
                     ["sharesid=%s; Path=/" % share_cookie])
 
     def image(self, query):
+        # The request enters the log under the same lock as its code, so that
+        # whoever sees the request in the log reads this code, not the last.
         share_cookie = self.cookies().get("sharesid", "")
         with self.service.lock:
+            self.service.requests.append(self.entry())
             session = self.service.sessions.get(share_cookie)
             valid = (session is not None and query.get("fid") == [session["fid"]]
                      and query.get("key") == [session["key"]]

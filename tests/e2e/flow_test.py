@@ -21,13 +21,9 @@ import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from desktop import Display, Program, StandIn, wait_for  # noqa: E402
-
-# Control centres in the window's client area.
-PAGE_BOX = (150, 24)
-GET_BUTTON = (368, 26)
-COPY_BUTTON = (371, 99)
-CAPTCHA_BOX = (120, 254)
+from desktop import (CAPTCHA_BOX, COPY_BUTTON, GET_BUTTON, PAGE_BOX,  # noqa: E402
+                     Display, Program, wait_for)
+from stand_in import StandIn  # noqa: E402
 
 FLOWS = [
     ("thunder", "http://downloads.example.invalid/1001/report.zip"),
@@ -73,7 +69,7 @@ class Window:
 def one_flow(window, service, page, code_override=None):
     images_before = len(service.requests("GET", "/randcodeV2.php"))
     posts_before = len(service.requests("POST", "/guest_loginV2.php"))
-    window.type_into(PAGE_BOX, service.base + "/s/" + page)
+    window.type_into(PAGE_BOX, service.page(page))
     window.click(GET_BUTTON)
     try:
         wait_for("the captcha image request",
@@ -82,7 +78,7 @@ def one_flow(window, service, page, code_override=None):
         print("requests so far: %r" % service.log())
         raise
     image = service.requests("GET", "/randcodeV2.php")[-1]
-    code = wait_for("the captcha code", lambda: service.get("/__stand-in/code"))
+    code = wait_for("the captcha code", service.code)
     window.type_into(CAPTCHA_BOX, code_override or code)
     window.enter()
     wait_for("the login POST",
@@ -99,11 +95,11 @@ def run_flows(display, binary, service):
         for page, expected in FLOWS:
             copied, image, post = one_flow(window, service, page)
             ok = copied == expected
-            if "sharesid=" not in image[2]:
-                print("image request without the share page's cookie: %r" % image[2])
+            if "sharesid=" not in image.cookie:
+                print("image request without the share page's cookie: %r" % image.cookie)
                 ok = False
-            if "codesid=" not in post[2] or "sharesid=" not in post[2]:
-                print("POST without both cookies: %r" % post[2])
+            if "codesid=" not in post.cookie or "sharesid=" not in post.cookie:
+                print("POST without both cookies: %r" % post.cookie)
                 ok = False
             print("%s %s: copied %r" % ("ok  " if ok else "FAIL", page, copied), flush=True)
             failures += 0 if ok else 1

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Drives the real window program the way a person does, on a display of its
 own (Xvfb) with a window manager (openbox): closing, placement, the fatal box,
-the clipboard, and a Get that waits on a server that never answers.
-Usage: window_e2e.py CASE TOVREL FATAL_PROBE"""
+the clipboard, the icon, and a Get that waits on a server that never answers.
+Usage: window_e2e.py CASE TOVREL [FATAL_PROBE] (the fatal-box case needs the
+probe)."""
 
 import os
 import re
@@ -11,15 +12,12 @@ import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from desktop import (Display, Program, StandIn, differing_share,  # noqa: E402
-                     wait_for)
+from desktop import (ADDRESS_BOX, COPY_BUTTON, GET_BUTTON, PAGE_BOX,  # noqa: E402
+                     Display, Program, differing_share, wait_for)
+from stand_in import StandIn  # noqa: E402
 
 SCREEN = (1023, 767)  # odd sizes, so that the centring's truncation shows
 STARTED = []
-
-# Control centres in the window's client area.
-PAGE_BOX = (150, 24)
-GET_BUTTON = (368, 26)
 
 
 def start(display, path):
@@ -86,10 +84,41 @@ def fatal_box(display, _tovrel, probe):
 def copy_to_clipboard(display, tovrel, _probe):
     program = start(display, tovrel)
     address = "http://127.0.0.1:8080/file?id=7&name=a b"
-    display.click(236 + 20, 86 + 120)  # the download-address box
+    display.click(*ADDRESS_BOX)
     display.type_text(address)
-    display.click(344 + 27, 87 + 12)  # Copy
+    display.click(*COPY_BUTTON)
     wait_for("the clipboard", lambda: display.clipboard() == address)
+    display.close_window(program.window)
+    assert program.wait_exit() == 0
+
+
+def icon_sizes(display, window):
+    """The (width, height) of each image in the window's _NET_WM_ICON, as far
+    as xprop prints it."""
+    _, out = display.run(["xprop", "-id", window, "-notype", "32c", "_NET_WM_ICON"],
+                         check=False)
+    _, equals, listed = out.partition("=")
+    values = [int(v) for v in listed.replace(",", " ").split()] if equals else []
+    sizes, at = [], 0
+    while at + 2 <= len(values):
+        width, height = values[at], values[at + 1]
+        sizes.append((width, height))
+        at += 2 + width * height
+    return sizes
+
+
+def icon(display, tovrel, _probe):
+    """The window carries the program's own icon, in 48 and 256 px, which it
+    hands over a moment after its first paint. (openbox gives a window that
+    sets none a 48 px icon of its own, hence the 256 px image.)"""
+    program = start(display, tovrel)
+
+    def has_icon():
+        window = display.find_window()
+        return window is not None and {(48, 48), (256, 256)} <= set(icon_sizes(display, window))
+
+    wait_for("the 48 and 256 px icon on the window", lambda: program.running() and has_icon(),
+             shows=lambda: f"the icon's sizes: {icon_sizes(display, program.window)}")
     display.close_window(program.window)
     assert program.wait_exit() == 0
 
@@ -102,7 +131,7 @@ def stall_repaint_close(display, tovrel, _probe):
     try:
         program = start(display, tovrel)
         display.click(*PAGE_BOX)
-        display.type_text(service.base + "/s/stall")
+        display.type_text(service.page("stall"))
         display.click(*GET_BUTTON)
         wait_for("the stalled request", lambda: service.requests("GET", "/s/stall"))
         window = display.find_window()
@@ -145,11 +174,13 @@ def start_cover(display, x, y):
 
 CASES = {"close-by-wm": close_by_wm, "close-by-alt-f4": close_by_alt_f4,
          "placement": placement, "fatal-box": fatal_box,
-         "copy-to-clipboard": copy_to_clipboard, "stall-repaint-close": stall_repaint_close}
+         "copy-to-clipboard": copy_to_clipboard, "icon": icon,
+         "stall-repaint-close": stall_repaint_close}
 
 
 def main():
-    case, tovrel, probe = sys.argv[1:4]
+    case, tovrel = sys.argv[1:3]
+    probe = sys.argv[3] if len(sys.argv) > 3 else None
     display = Display(SCREEN)
     try:
         CASES[case](display, tovrel, probe)

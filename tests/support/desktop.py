@@ -1,36 +1,32 @@
 """A desktop of its own for the end-to-end harnesses: an Xvfb display with the
 openbox window manager, the window program started on it and found by its
 title, clicks and keys through xdotool, the clipboard through xclip, screen
-pixels through ImageMagick, and the stand-in service on loopback.
+pixels through ImageMagick, and where the window's controls are.
 
-Every wait polls its condition against a deadline."""
+Every wait polls its condition against a deadline (wait_for, from
+stand_in.py)."""
 
 import os
 import re
 import subprocess
-import sys
 import tempfile
-import time
-import urllib.request
+
+from stand_in import wait_for
 
 TITLE = "Tovrel  Beta v1.0"
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
 OPENBOX_RC = os.path.join(ROOT, "tests", "e2e", "openbox-rc.xml")
-STAND_IN = os.path.join(ROOT, "tools", "stand_in_service.py")
 
-
-def wait_for(what, check, timeout=30.0, interval=0.05):
-    """Polls check until it gives a true value, which is returned; raises
-    AssertionError after timeout seconds."""
-    deadline = time.monotonic() + timeout
-    while True:
-        result = check()
-        if result:
-            return result
-        if time.monotonic() > deadline:
-            raise AssertionError(f"timed out waiting for {what}")
-        time.sleep(interval)
+# Points to click in the window's client area (shell/main_window.cpp places
+# the controls): the centres of the Get and Copy buttons, and points inside
+# the page-address box, the captcha box, and the download-address box below
+# the Copy button that lies over its top.
+PAGE_BOX = (150, 24)
+GET_BUTTON = (368, 26)
+COPY_BUTTON = (371, 99)
+ADDRESS_BOX = (256, 206)
+CAPTCHA_BOX = (120, 254)
 
 
 class Display:
@@ -200,57 +196,5 @@ class Program:
 
     def end(self):
         if self.process.poll() is None:
-            self.process.kill()
-            self.process.wait()
-
-
-def split_host(host):
-    """(name, port) of "name" or "name:port"; port 80 when none is given."""
-    if ":" not in host:
-        return host, 80
-    name, _, port = host.rpartition(":")
-    return name, int(port)
-
-
-def is_loopback(host):
-    name, _ = split_host(host)
-    return name == "localhost" or re.fullmatch(r"127(\.\d{1,3}){3}", name) is not None
-
-
-class StandIn:
-    """The stand-in service on loopback: on a port the system picks, or on
-    the port of a given loopback host (the one the program is built for)."""
-
-    def __init__(self, host=None, script=STAND_IN):
-        if host is not None and not is_loopback(host):
-            raise AssertionError(f"{host} is not on loopback")
-        name, port = split_host(host) if host is not None else ("127.0.0.1", 0)
-        address = "127.0.0.1" if name == "localhost" else name
-        self.process = subprocess.Popen([sys.executable, script, "--host", address,
-                                         "--port", str(port)],
-                                        stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                                        text=True)
-        line = self.process.stdout.readline()
-        found = re.search(r"listening on http://[^:]+:(\d+)", line)
-        if not found:
-            self.stop()
-            raise AssertionError(f"the stand-in service did not start on port {port}")
-        self.base = "http://" + (host if host is not None else f"127.0.0.1:{found.group(1)}")
-
-    def get(self, path):
-        with urllib.request.urlopen(self.base + path, timeout=10) as answer:
-            return answer.read().decode("latin-1")
-
-    def log(self):
-        return [line.split("\t") for line in self.get("/__stand-in/log").splitlines()]
-
-    def requests(self, method, path):
-        return [r for r in self.log() if r[0] == method and r[1].startswith(path)]
-
-    def stop(self):
-        self.process.terminate()
-        try:
-            self.process.wait(timeout=10)
-        except subprocess.TimeoutExpired:
             self.process.kill()
             self.process.wait()

@@ -13,10 +13,10 @@ import shutil
 import subprocess
 import sys
 import tempfile
-import time
 import unittest
 
-from stand_in import StandIn
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from stand_in import StandIn, wait_for  # noqa: E402
 
 TOVREL_GET = None
 # The prompt is "验证码: "; the capture drops the blank at the end of a line.
@@ -49,13 +49,10 @@ class InteractiveExchange(unittest.TestCase):
                               capture_output=True, timeout=10)
         return done.stdout.decode("utf-8", "replace")
 
-    def wait_for(self, condition, what, timeout=20):
-        deadline = time.monotonic() + timeout
-        while time.monotonic() < deadline:
-            if condition():
-                return
-            time.sleep(0.05)
-        self.fail("no %s within %ds; the terminal shows:\n%s" % (what, timeout, self.screen()))
+    def wait_in_terminal(self, what, condition):
+        """Waits for condition; a failure shows what the terminal shows."""
+        wait_for(what, condition, timeout=20,
+                 shows=lambda: "the terminal shows:\n" + self.screen())
 
     def type_line(self, text):
         subprocess.run(self.tmux("send-keys", "-t", "get", "-l", text), check=True, timeout=10)
@@ -71,25 +68,25 @@ class InteractiveExchange(unittest.TestCase):
         subprocess.run(self.tmux("new-session", "-d", "-s", "get", "-x", "100", "-y", "40",
                                  "sh", "-c", command), check=True, env=env, timeout=10)
 
-        self.wait_for(lambda: PROMPT in self.screen(), "prompt")
+        self.wait_in_terminal("the prompt", lambda: PROMPT in self.screen())
         first = self.screen()
         above = first[:first.index(PROMPT)]
         self.assertGreater(block_characters(above), 100, first)
 
         self.type_line("x" + self.service.code())
-        self.wait_for(lambda: self.screen().count(PROMPT) == 2, "second prompt")
+        self.wait_in_terminal("the second prompt", lambda: self.screen().count(PROMPT) == 2)
         second = self.screen()
         self.assertIn("no download link in the answer (wrong code?); fresh captcha, try 2 of 3",
                       second)
         # A fresh Get and a fresh image before the second prompt.
-        paths = [path for _, path in self.service.requests()]
+        paths = [r.path for r in self.service.requests()]
         self.assertEqual(paths.count("/s/thunder"), 2)
         self.assertEqual(sum(p.startswith("/randcodeV2.php") for p in paths), 2)
         between = second[second.index(PROMPT) + len(PROMPT):second.rindex(PROMPT)]
         self.assertGreater(block_characters(between), 100, second)
 
         self.type_line(self.service.code())
-        self.wait_for(lambda: os.path.exists(status), "exit")
+        self.wait_in_terminal("the exit", lambda: os.path.exists(status))
         with open(status) as f:
             self.assertEqual(f.read().strip(), "0", self.screen())
         with open(out, encoding="utf-8") as f:
