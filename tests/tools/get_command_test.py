@@ -7,6 +7,7 @@ captcha, an image that is none, the end of input, and the usage errors.
 """
 
 import os
+import signal
 import subprocess
 import sys
 import tempfile
@@ -15,7 +16,7 @@ import unittest
 from piped import run_piped
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from stand_in import StandIn  # noqa: E402
+from stand_in import StandIn, wait_for  # noqa: E402
 
 TOVREL_GET = None
 VERSION = None
@@ -106,6 +107,27 @@ class PipedExchange(unittest.TestCase):
             self.assertIn(b"is not an image", err)
         finally:
             other.stop()
+
+    def test_ctrl_c_during_a_request_says_only_interrupted(self):
+        before = len(self.service.requests("GET", "/s/stall"))
+        process = subprocess.Popen(
+            [TOVREL_GET, "--service-host", self.service.host, "--captcha-file", self.captcha,
+             self.service.page("stall"), self.service.page("thunder")],
+            stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+            cwd=self.work.name, env=dict(os.environ, HOME=self.work.name))
+        try:
+            wait_for("the stalling share page's request",
+                     lambda: len(self.service.requests("GET", "/s/stall")) > before)
+            process.send_signal(signal.SIGINT)
+            out, err = process.communicate(timeout=10)
+        finally:
+            if process.poll() is None:
+                process.kill()
+                process.communicate()
+        self.assertEqual((process.returncode, out), (130, b""), err)
+        # The abandoned request is no failure of its own to tell.
+        said = [line for line in err.decode().splitlines() if line]
+        self.assertEqual(said, ["tovrel-get: interrupted"], err)
 
     def test_end_of_input_leaves_the_rest_without_requests(self):
         before = len(self.service.requests())
