@@ -1,5 +1,5 @@
 // Whole-process figures for the request routine against a hostile server on
-// 127.0.0.1 (tests/http/scripted_server.py): each Get's wall time, the cookie
+// 127.0.0.1 (tests/support/scripted_server.py): each Get's wall time, the cookie
 // store's size after it, and the process's peak resident memory at the end.
 //
 //   hostile_fetch trickle      an answer that sends 10 bytes a second

@@ -1,7 +1,7 @@
 #include "http/request.h"
 #include "http/cookie_store.h"
 #include "http/platform.h"
-#include "scripted_server.h"
+#include "tests/support/scripted_server.h"
 
 #include <gtest/gtest.h>
 

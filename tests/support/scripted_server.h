@@ -1,4 +1,4 @@
-// Starts tests/http/scripted_server.py as a child process and talks to it over
+// Starts tests/support/scripted_server.py as a child process and talks to it over
 // pipes: queue the bytes of the next answers, read back the exact bytes of the
 // requests it received.
 #pragma once
