@@ -3,7 +3,7 @@
 // request tests' second program, which runs those tests through the binding.
 #include "http/cookie_store.h"
 #include "http/request.h"
-#include "scripted_server.h"
+#include "tests/support/scripted_server.h"
 
 #include <gtest/gtest.h>
 #include <link.h>

@@ -1,7 +1,7 @@
 #include "http/request.h"
 #include "http/cookie_store.h"
 #include "http/platform.h"
-#include "scripted_server.h"
+#include "tests/support/scripted_server.h"
 
 #include <gtest/gtest.h>
 
@@ -409,12 +409,7 @@ TEST_F(HttpRequestTest, ARepeatAfter301ReplacesTheCookieLine) {
 TEST_F(HttpRequestTest, TheCookieStoreStaysBounded) {
     // A 301 loop that sets 50 new cookies with every answer, three Gets long.
     auto flood = [&](int answerNumber) {
-        std::string lines;
-        for (int i = 0; i < 50; ++i) {
-            lines += "Set-Cookie: c" + std::to_string(answerNumber) + "_" + std::to_string(i) +
-                     "=1; path=/\r\n";
-        }
-        return answer("301 Moved Permanently", lines + "Location: " + base() + "/loop\r\n");
+        return fakes::cookieFloodAnswer(base() + "/loop", answerNumber);
     };
     for (int get = 0; get < 3; ++get) {
         ASSERT_TRUE(server().reset());

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <fstream>
 #include <thread>
 
@@ -14,12 +15,46 @@ extern char** environ;
 
 namespace tovrel::fakes {
 
+namespace {
+
+void closeEnds(const int (&ends)[2]) {
+    for (const int end : ends) {
+        if (end != -1) close(end);
+    }
+}
+
+// A write to a child that has ended fails (EPIPE) instead of ending this
+// program with SIGPIPE, so that write() can say false. Process-wide, once.
+void ignoreBrokenPipes() {
+    static const bool ignored = std::signal(SIGPIPE, SIG_IGN) != SIG_ERR;
+    static_cast<void>(ignored);
+}
+
+// The child starts with SIGPIPE at its default, whatever this program does
+// with it (ignoreBrokenPipes would otherwise pass on through exec).
+void startWithDefaultSigpipe(posix_spawnattr_t& attributes) {
+    posix_spawnattr_init(&attributes);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+}
+
+}  // namespace
+
 ChildProcess::ChildProcess(const std::vector<std::string>& argv, Options options) {
     if (argv.empty()) return;
     int in[2] = {-1, -1};
     int out[2] = {-1, -1};
     if (options.pipeInput && pipe2(in, O_CLOEXEC) != 0) return;
-    if (options.output == Output::piped && pipe2(out, O_CLOEXEC) != 0) return;
+    if (options.output == Output::piped && pipe2(out, O_CLOEXEC) != 0) {
+        closeEnds(in);
+        return;
+    }
+    if (options.pipeInput) ignoreBrokenPipes();
+    posix_spawnattr_t attributes;
+    startWithDefaultSigpipe(attributes);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     if (options.pipeInput) posix_spawn_file_actions_adddup2(&actions, in[0], 0);
@@ -31,8 +66,9 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, Options options
     for (const std::string& word : argv) words.push_back(const_cast<char*>(word.c_str()));
     words.push_back(nullptr);
     pid_t pid = -1;
-    const int rc = posix_spawnp(&pid, words[0], &actions, nullptr, words.data(), environ);
+    const int rc = posix_spawnp(&pid, words[0], &actions, &attributes, words.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
     for (const int end : {in[0], out[1]}) {
         if (end != -1) close(end);
     }

@@ -31,7 +31,9 @@ class ChildProcess {
 
     bool running() const { return pid_ > 0; }
 
-    // Writes all of text to its standard input; false when that fails.
+    // Writes all of text to its standard input; false when that fails, as it
+    // does once the child has ended (SIGPIPE is ignored in this program
+    // from the first child with piped input on).
     bool write(const std::string& text);
     // One line of its standard output (without the line end), waiting until
     // the deadline; nothing on timeout or at the end of its output.

@@ -1,4 +1,4 @@
-#include "scripted_server.h"
+#include "tests/support/scripted_server.h"
 
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -104,6 +104,16 @@ std::vector<ReceivedRequest> ScriptedServer::takeRequests(std::size_t atLeast,
     std::vector<ReceivedRequest> taken;
     taken.swap(received_);
     return taken;
+}
+
+std::string cookieFloodAnswer(std::string_view location, int number) {
+    std::string lines;
+    for (int i = 0; i < 50; ++i) {
+        lines +=
+            "Set-Cookie: c" + std::to_string(number) + "_" + std::to_string(i) + "=1; path=/\r\n";
+    }
+    return "HTTP/1.1 301 Moved Permanently\r\n" + lines + "Location: " + std::string(location) +
+           "\r\nContent-Length: 0\r\n\r\n";
 }
 
 bool makeTestCertificates(const std::string& directory) {

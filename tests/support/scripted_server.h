@@ -1,4 +1,4 @@
-// Starts tests/http/scripted_server.py as a child process and talks to it over
+// Starts tests/support/scripted_server.py as a child process and talks to it over
 // pipes: queue the bytes of the next answers, read back the exact bytes of the
 // requests it received.
 #pragma once
@@ -53,6 +53,10 @@ class ScriptedServer {
     int plainPort_ = 0;
     int tlsPort_ = 0;
 };
+
+// A 301 answer to location that sets 50 new cookies, c<number>_0=1 to
+// c<number>_49=1 (path /), with an empty body: one answer of a cookie flood.
+std::string cookieFloodAnswer(std::string_view location, int number);
 
 // Makes a test CA and a server certificate for 127.0.0.1 and localhost in
 // directory with openssl. Files: ca.pem, server.pem, server.key.

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""A scripted HTTP server for the request routine's tests.
+"""A scripted HTTP server for the request routine's tests and benchmarks.
 
 Listens on 127.0.0.1, port 0, in plain HTTP and, when given a certificate and
 key, also in TLS. Prints "ports PLAIN TLS" (TLS 0 without a certificate) on
